@@ -1,0 +1,28 @@
+// The system's network adapter list (the stand-in for IP Helper's GetAdaptersInfo).
+//
+// Read afresh on every call, in a stable order: on Windows the order GetAdaptersInfo
+// gives; on Linux the interfaces in interface-index order, loopback left out as Windows
+// leaves it out.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct AdapterInfo {
+  std::string description;  // what the operator reads: on Linux the interface name, then the model
+  std::string ipv4;         // first IPv4 address, dotted text; "0.0.0.0" when it has none
+  std::string name;         // the system's short name of the interface ("eth0"; on Windows the GUID)
+  unsigned index = 0;       // the system's interface index
+};
+
+enum class AdapterListStatus {
+  Ok,          // at least one adapter was listed
+  NoAdapters,  // the system has no adapter (GetAdaptersInfo's ERROR_NO_DATA)
+  Error,       // the list could not be read
+};
+
+AdapterListStatus ListAdapters(std::vector<AdapterInfo>& out);
+
+}  // namespace platform

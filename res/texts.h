@@ -1,0 +1,25 @@
+// The system's texts in their two language forms, one table per kind.
+//
+// Every text is UTF-8. A language code is g_nLanguage's value: 0 English, 1 Chinese; for
+// any other code there is no text (nullptr), and the caller shows nothing.
+#pragma once
+
+namespace texts {
+
+enum class Caption {
+  Error,   // every error message
+  Prompt,  // an operation refused while sending
+  Notify,  // the archive tool prompt
+};
+
+enum class Message {
+  FileUnreadable,   // the file cannot be opened (Start, and the worker's own box)
+  PolicyMismatch,   // Start: the file does not fit the upgrade policy, or cannot be measured
+  OpenFailed,       // the worker ended with "the file cannot be opened"
+  CrcError,         // the worker ended because the whole-file CRC could not be computed
+};
+
+const char* CaptionText(Caption c, int language);
+const char* MessageText(Message m, int language);
+
+}  // namespace texts

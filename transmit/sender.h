@@ -1,0 +1,55 @@
+// The multicast sender: the worker thread procedure with its retry loop, the socket set-up
+// on the chosen adapter, the paced carousel of datagrams, and the small file operations
+// the send loop needs. Everything but SetTransmissionDefaults runs on the worker.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/socket.h"
+
+inline constexpr const char* kGroupAddress = "224.0.0.119";
+inline constexpr const char* kInterval = "1ms";
+inline constexpr std::uint16_t kUpgradePort = 13456;
+inline constexpr int kMulticastTtl = 3;
+inline constexpr int kAdaptersConsidered = 10;
+
+// The worker: sets up a socket on adapter `param` (0-based index into the adapter list,
+// -1 for none) and runs the send loop, again and again after a failed set-up or datagram,
+// until the run state is RUN_STOPPED or the send loop ends for good. Returns the last result.
+std::uint32_t TransmissionThreadProc(std::intptr_t param);
+
+// Sets the group address and the pause texts; returns 0. Once, at start-up.
+std::int32_t SetTransmissionDefaults();
+
+// Copies the address text of adapter `index` (first 10 of the list) into g_szNicAddr;
+// returns 0 (also when no adapter has the index) or TX_ERR_ADAPTERS.
+std::int32_t GetAdapterAddrByIndex(std::int32_t index);
+
+// Opens a UDP socket bound to nicAddr:13456, joined to the group, TTL 3, loopback off,
+// sending from nicAddr. Returns 0 with the socket in *pSocket, TX_ERR_SOCKET or
+// TX_ERR_NIC_ADDR; a failure leaves nothing open.
+std::int32_t OpenMulticastSocket(platform::Socket* pSocket, const char* nicAddr);
+
+// Shuts the socket down, closes it and ends its socket-layer start; returns 0.
+std::int32_t CloseMulticastSocket(platform::Socket s);
+
+// Sends g_szFilePath pass after pass until g_bSending is cleared. Closes the socket before
+// it returns, always. Returns TX_OK, TX_ERR_OPEN, TX_ERR_CRC or TX_RETRY.
+std::int32_t SendFileLoop(platform::Socket s);
+
+// The file's length (-1 when it cannot be told or does not fit), positioned at the start.
+std::int32_t GetFileLength(std::FILE* f);
+
+// Stores Crc32NoFinalXor of the whole file in g_dwFileCrc. Returns 0, TX_ERR_ARG without a
+// file, TX_ERR_READ for a length not above 0 or a short read, TX_ERR_MEMORY.
+std::int32_t ComputeFileCrc(std::FILE* f);
+
+// Reads up to len bytes at offset into buf and answers how many were read; what the file
+// could not supply is zero. TX_ERR_ARG without a buffer or with length 0, TX_ERR_READ when
+// the offset is not below the file's length (nothing read in either case).
+std::int32_t ReadChunk(std::FILE* f, std::uint32_t offset, std::uint8_t* buf, std::uint32_t len);
+
+// Returns as soon as at least ms milliseconds have passed on the monotonic counter (at once
+// for 0). Sleeps to the deadline and spins only the last stretch.
+void WaitMilliseconds(std::uint32_t ms);
