@@ -34,6 +34,15 @@ constexpr Forms kMessages[] = {
     {"CRC error!", "CRC校验错误"},
 };
 
+// Indexed by VersionText.
+constexpr Forms kVersionTexts[] = {
+    {"Version: ", "版本: "},
+    {"Analysing the file version.....", "正在获取版本号，请稍等..."},
+    {"The size of firmware file seems wrong!", "firmware文件的大小有异常!"},
+    {"Analyse file version failed! Please check your file!", "获取版本号失败，请检查你的文件!"},
+    {"the file is invalid!", "文件校验错误"},
+};
+
 }  // namespace
 
 const char* CaptionText(Caption c, int language) {
@@ -42,6 +51,10 @@ const char* CaptionText(Caption c, int language) {
 
 const char* MessageText(Message m, int language) {
   return Pick(kMessages[static_cast<std::size_t>(m)], language);
+}
+
+const char* VersionLineText(VersionText t, int language) {
+  return Pick(kVersionTexts[static_cast<std::size_t>(t)], language);
 }
 
 }  // namespace texts

@@ -22,4 +22,16 @@ enum class Message {
 const char* CaptionText(Caption c, int language);
 const char* MessageText(Message m, int language);
 
+// The fixed texts that the file analysis writes into the version line, and the text of its
+// "file is invalid" box (shown with Caption::Error).
+enum class VersionText {
+  Prefix,       // put before the version found in the file
+  Analysing,    // shown while the analysis runs
+  SizeWrong,    // the file's size is outside the limits of its kind
+  Failure,      // any other failure of the analysis
+  FileInvalid,  // the box: a "bin" file that is neither an upgrade package nor an image unit file
+};
+
+const char* VersionLineText(VersionText t, int language);
+
 }  // namespace texts
