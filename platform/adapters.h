@@ -26,3 +26,16 @@ enum class AdapterListStatus {
 AdapterListStatus ListAdapters(std::vector<AdapterInfo>& out);
 
 }  // namespace platform
+
+namespace platform {
+
+inline constexpr std::size_t kAdapterDescriptionCut = 45;
+inline constexpr std::size_t kAdapterAddressCut = 37;
+
+// The text the adapter box shows for an adapter: its description cut to 45 bytes,
+// "...IP:", and its address cut to 37 bytes ("Ethernet Adapter...IP:192.168.1.20").
+inline std::string AdapterEntryText(const AdapterInfo& a) {
+  return a.description.substr(0, kAdapterDescriptionCut) + "...IP:" + a.ipv4.substr(0, kAdapterAddressCut);
+}
+
+}  // namespace platform
