@@ -125,8 +125,10 @@ class ProgressLine {
     shown_ = true;
   }
 
+  // Ends the progress line, so that a message can follow on a line of its own.
   void Finish() {
     if (shown_) std::fputc('\n', stderr);
+    shown_ = false;
   }
 
  private:
@@ -182,7 +184,16 @@ int RunSend(const SendOptions& o) {
   }
 
   ProgressLine progress(platform::IsTerminal(stderr));
+  unsigned reconnects = 0;
   while (!g_workerDone.load()) {
+    // A datagram that could not be sent: the worker sets up a new socket and starts the
+    // file again. Say so once for each time it happens.
+    std::int32_t retry = TX_RETRY;
+    if (g_nResult.compare_exchange_strong(retry, TX_OK)) {
+      ++reconnects;
+      progress.Finish();
+      std::fprintf(stderr, "upgrade-cli: a datagram could not be sent; setting up the adapter again\n");
+    }
     progress.Update();
     platform::SleepMs(100);
   }
@@ -192,7 +203,7 @@ int RunSend(const SendOptions& o) {
   std::signal(SIGTERM, SIG_DFL);
   g_pfnPassDone = nullptr;
 
-  std::fprintf(stderr, "upgrade-cli: %u complete pass(es) sent\n", g_passesDone.load());
+  std::fprintf(stderr, "upgrade-cli: %u complete pass(es) sent, %u reconnect(s)\n", g_passesDone.load(), reconnects);
   if (result == TX_ERR_OPEN) {
     PrintMessage(texts::Message::OpenFailed, language);
     return 1;

@@ -25,12 +25,6 @@ constexpr std::int64_t kSpinMicroseconds = 100;
 // The whole-file CRC reads the file in pieces of this size.
 constexpr std::size_t kCrcReadSize = 1u << 20;
 
-// Both counters skip 4294967295: the increment that would reach it gives 0.
-std::uint32_t NextCount(std::uint32_t v) {
-  ++v;
-  return v == 0xFFFFFFFFu ? 0u : v;
-}
-
 void ShowFileUnreadable() {
   const int lang = g_nLanguage.load();
   const char* text = texts::MessageText(texts::Message::FileUnreadable, lang);
@@ -45,6 +39,11 @@ bool SendDatagram(platform::Socket s, std::uint32_t destAddr, std::uint16_t dest
 }
 
 }  // namespace
+
+std::uint32_t NextCounterValue(std::uint32_t v) {
+  ++v;
+  return v == 0xFFFFFFFFu ? 0u : v;
+}
 
 std::int32_t SetTransmissionDefaults() {
   std::memset(g_szGroupAddr, 0, sizeof g_szGroupAddr);
@@ -206,13 +205,13 @@ std::int32_t SendFileLoop(platform::Socket s) {
         return TX_RETRY;
       }
       if (last) {
-        const std::uint32_t passes = NextCount(g_dwPassCount.load());
+        const std::uint32_t passes = NextCounterValue(g_dwPassCount.load());
         g_dwPassCount = passes;
         if (PassDoneHook hook = g_pfnPassDone.load()) hook(passes);
         break;
       }
       offset += static_cast<std::uint32_t>(kChunkSize);
-      g_dwPacketNo = NextCount(packetNo);
+      g_dwPacketNo = NextCounterValue(packetNo);
       WaitMilliseconds(pause);
     }
     WaitMilliseconds(pause);

@@ -50,6 +50,10 @@ std::int32_t ComputeFileCrc(std::FILE* f);
 // the offset is not below the file's length (nothing read in either case).
 std::int32_t ReadChunk(std::FILE* f, std::uint32_t offset, std::uint8_t* buf, std::uint32_t len);
 
+// The pass and datagram counters' increment: 4294967295 is never held, the increment that
+// would reach it gives 0.
+std::uint32_t NextCounterValue(std::uint32_t v);
+
 // Returns as soon as at least ms milliseconds have passed on the monotonic counter (at once
 // for 0). Sleeps to the deadline and spins only the last stretch.
 void WaitMilliseconds(std::uint32_t ms);

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite: the normal build with every test (end-to-end tests
+# in private network namespaces included), the unit tests again under AddressSanitizer with
+# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, and the fuzz targets
+# for a bounded time. Warnings are errors in every build. Exit status 0 when all passed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+
+jobs=${JOBS:-2}
+step() { printf '\n==== %s\n' "$*"; }
+
+step "build: linux"
+cmake --preset linux >/dev/null
+cmake --build build/linux -j"$jobs"
+step "tests: linux (all)"
+ctest --preset linux -j"$jobs"
+
+step "build: AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake --preset linux-asan >/dev/null
+cmake --build build/asan -j"$jobs"
+step "tests: unit tests under ASan+UBSan"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --preset linux-asan -L unit -j"$jobs"
+
+step "build: ThreadSanitizer"
+cmake --preset linux-tsan >/dev/null
+cmake --build build/tsan -j"$jobs"
+step "tests: threaded tests under TSan"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --preset linux-tsan -L threaded
+
+if [ -f scripts/fuzz.sh ]; then
+  step "fuzzing (bounded time)"
+  bash scripts/fuzz.sh
+fi
+step "all tests passed"
