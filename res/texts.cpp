@@ -32,6 +32,7 @@ constexpr Forms kMessages[] = {
      "解析映像文件失败，可能原因是升级文件和升级策略不匹配!"},
     {"Opening the package file is failed!", "打开映像文件错误"},
     {"CRC error!", "CRC校验错误"},
+    {"One instance of upgrade tool is running!", "已经有一个升级工具的实例在运行!"},
 };
 
 // Indexed by VersionText.

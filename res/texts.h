@@ -17,6 +17,7 @@ enum class Message {
   PolicyMismatch,   // Start: the file does not fit the upgrade policy, or cannot be measured
   OpenFailed,       // the worker ended with "the file cannot be opened"
   CrcError,         // the worker ended because the whole-file CRC could not be computed
+  AnotherInstance,  // start-up: a copy of the tool runs already in this logon
 };
 
 const char* CaptionText(Caption c, int language);
