@@ -1,0 +1,115 @@
+// The fixture builder: upgrade packages, image unit files and "trx" firmware images made
+// from a description, with switches that spoil each CRC, name or length on purpose.
+//
+// A built file is a sparse picture: byte runs at offsets over a zero background of a given
+// size, so that files of 150 MiB cost no more memory than their headers.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mkfile {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class CFileImage {
+ public:
+  // Writes `bytes` at `offset`; the size grows to cover them.
+  void Put(std::uint64_t offset, const Bytes& bytes);
+  void PutLE32(std::uint64_t offset, std::uint32_t value);
+  // Sets the size: larger pads with zeros, smaller cuts.
+  void Resize(std::uint64_t size);
+  std::uint64_t Size() const { return m_qwSize; }
+  // The whole file in memory (for small files).
+  Bytes Flatten() const;
+  // Creates or replaces the file; the zero background is left sparse where it can be.
+  bool WriteTo(const std::string& path) const;
+
+ private:
+  std::map<std::uint64_t, Bytes> m_mapRuns;  // non-overlapping runs
+  std::uint64_t m_qwSize = 0;
+};
+
+// --- upgrade packages ---------------------------------------------------------------
+
+struct SFormatSpec {
+  std::uint32_t dwType = 1;
+  bool bBadCrc = false;
+};
+
+struct SUnitSpec {
+  std::string strName = "BOOT";     // written at the start of the 56-byte name area
+  Bytes info = Bytes(16, 0x5A);     // the info data
+  std::vector<SFormatSpec> formats = {SFormatSpec{}};
+  std::optional<std::uint32_t> dwFormatCount;     // stated count; default formats.size()
+  std::optional<std::uint32_t> dwInfoLen;         // stated length; default info.size()
+  std::optional<std::uint32_t> dwNextUnitOffset;  // stated; default: the end of this unit's payload
+  std::uint32_t dwPayloadLen = 64;                // zero bytes after the info data
+  bool bBadUnitCrc = false;
+  bool bBadFormatHeaderCrc = false;
+  bool bBadInfoHeaderCrc = false;
+  bool bBadInfoCrc = false;                       // the info header stays right
+};
+
+struct SPackageSpec {
+  std::string strName = "UPGPKG 1.0";   // up to 16 bytes
+  std::string strVersion = "1.0.0";     // up to 40 bytes; 40 leaves no NUL
+  std::optional<std::uint32_t> dwFirstUnitOffset;  // default 64, right after the header
+  bool bBadHeaderCrc = false;
+  std::vector<SUnitSpec> units;         // in file order, each at the end of the one before
+  std::uint64_t qwSize = 0;             // pad with zeros to at least this size
+  std::optional<std::uint64_t> qwTruncate;  // then cut to this size
+};
+
+CFileImage BuildPackage(const SPackageSpec& spec);
+
+// --- image unit files ----------------------------------------------------------------
+
+struct SImageUnitSpec {
+  std::uint32_t dwMagic = 0xA55AAA55u;
+  std::uint32_t dwHeadLen = 98;
+  std::uint32_t dwDataLen = 0;
+  std::string strInfo = "APP:Q770:1.0.0";  // up to 32 bytes; 32 leaves no NUL
+  std::uint8_t byFill = 0;                 // data and fill bytes
+};
+
+struct SImageSpec {
+  std::vector<SImageUnitSpec> units;   // each at the rounded end of the one before
+  std::uint64_t qwTrailing = 0;        // bytes after the last unit
+  std::uint8_t byTrailing = 0;
+  std::uint64_t qwSize = 0;            // pad with zeros to at least this size
+};
+
+CFileImage BuildImage(const SImageSpec& spec);
+
+// Offset of unit `index`'s header in a file built from `spec` (the chain's end for
+// index == units.size()).
+std::uint64_t ImageUnitOffset(const SImageSpec& spec, std::size_t index);
+
+// --- trx firmware images -------------------------------------------------------------
+
+struct STrxSpec {
+  std::uint64_t qwSize = 0x100000;
+  std::string strTag = "Q770";      // up to 16 bytes at offset 28
+  std::string strVersion = "1.2.3"; // up to 32 bytes at offset 76; 32 leaves no NUL
+};
+
+CFileImage BuildTrx(const STrxSpec& spec);
+
+// --- seed corpora ----
+// An input of the whole-analysis fuzz target: one selector byte, then the file's bytes. The
+// selector's low three bits pick the extension; kAnalysisPadFlag pads the file with zeros
+// to the smallest size its kind accepts.
+inline constexpr const char* kAnalysisExtensions[8] = {"bin", "BIN", "trx", "TRX", "Bin", "", "exe", "bin"};
+inline constexpr std::uint8_t kAnalysisPadFlag = 0x08;
+
+// --------------------------------------------------------------------
+
+// Named small inputs for the fuzz targets: "package", "image" or "analysis" (whose first
+// byte chooses the extension, see tests/fuzz). Empty for another target name.
+std::vector<std::pair<std::string, Bytes>> SeedCorpus(const std::string& target);
+
+}  // namespace mkfile
