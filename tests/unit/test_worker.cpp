@@ -186,8 +186,12 @@ TEST_F(WorkerTest, ForceFlagChangesOnlyAtAPassStart) {
   // Within a pass the flag never changes; once it is 1, it stays 1.
   bool seenOne = false;
   for (std::size_t i = 0; i < got.size(); ++i) {
-    if (i > 0 && got[i].No() != 0) EXPECT_EQ(got[i].Force(), got[i - 1].Force()) << "datagram " << i;
-    if (seenOne) EXPECT_EQ(got[i].Force(), 1) << i;
+    if (i > 0 && got[i].No() != 0) {
+      EXPECT_EQ(got[i].Force(), got[i - 1].Force()) << "datagram " << i;
+    }
+    if (seenOne) {
+      EXPECT_EQ(got[i].Force(), 1) << i;
+    }
     if (got[i].Force() == 1) seenOne = true;
   }
   EXPECT_TRUE(seenOne);
