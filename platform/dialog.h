@@ -374,8 +374,8 @@ class CDialog {
   bool IsIconic() const;
 
  protected:
-  void OnSysCommandDefault(unsigned id, std::intptr_t lParam);
-  void OnPaintDefault();
+  void OnSysCommand(unsigned id, std::intptr_t lParam);
+  void OnPaint();
 
  private:
   const DialogTemplate& m_template;

@@ -8,6 +8,7 @@ PACKAGES=(
   libcli11-dev zlib1g-dev
   clang libclang-rt-14-dev llvm
   iproute2 util-linux procps
+  qt6-base-dev fonts-liberation fonts-noto-cjk fontconfig
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

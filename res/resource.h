@@ -1,0 +1,42 @@
+// Resource identifiers: dialogs, controls, icon, bitmap and strings.
+#pragma once
+
+// Dialogs
+#define IDD_ABOUTBOX 100
+#define IDD_WORK_DIALOG 102
+
+// Strings
+#define IDS_ABOUTBOX 101
+#define IDS_SOCKETS_INIT_FAILED 103
+
+// Icon and bitmap
+#define IDR_MAINFRAME 128
+#define IDB_BANNER 137
+
+// Controls of IDD_WORK_DIALOG
+#define IDC_STATIC (-1)
+#define IDC_BTN_OPEN 1000
+#define IDC_EDIT_PATH 1001
+#define IDC_COMBO_NIC 1002
+#define IDC_PROGRESS 1006
+#define IDC_BTN_START 1007
+#define IDC_EDIT_SENDTIME 1023
+#define IDC_EDIT_PACKETNO 1024
+#define IDC_BTN_REFRESH 1025
+#define IDC_BTN_STOP 1027
+#define IDC_COMBO_POLICY 1043
+#define IDC_STATIC_VERSION 1044
+#define IDC_COMBO_LANGUAGE 1048
+#define IDC_GROUP_CONFIG 1050
+#define IDC_GROUP_FILEINFO 1051
+#define IDC_STATIC_SENDTIME 1052
+#define IDC_STATIC_PACKETNO 1053
+#define IDC_STATIC_LANGUAGE 1054
+#define IDC_STATIC_NIC 1055
+#define IDC_STATIC_POLICY 1056
+#define IDC_STATIC_PATH 1057
+#define IDC_STATIC_FORCE 1058
+#define IDC_CHECK_FORCE 1060
+
+// System menu
+#define IDM_ABOUTBOX 0x0010
