@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -281,6 +282,8 @@ const std::vector<Row>& Rows() {
 }
 
 }  // namespace
+
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 class PackageVerifier : public ::testing::TestWithParam<Row> {};
 
