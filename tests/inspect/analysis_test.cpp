@@ -73,6 +73,8 @@ struct Row {
   std::optional<std::string> trace;  // compared when given
 };
 
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+
 const std::string kFailEn = "Analyse file version failed! Please check your file!";
 const std::string kFailZh = "获取版本号失败，请检查你的文件!";
 const std::string kSizeEn = "The size of firmware file seems wrong!";
@@ -157,8 +159,6 @@ const std::vector<Row>& Rows() {
   };
   return rows;
 }
-
-void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 class FileAnalysis : public ::testing::TestWithParam<Row> {};
 

@@ -48,6 +48,8 @@ struct Row {
   std::string version;  // "untouched" when the buffer must stay as it was
 };
 
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+
 std::function<std::string(std::uint64_t)> LenThen(std::string rest) {
   return [rest](std::uint64_t size) { return Len(size) + rest; };
 }
@@ -143,8 +145,6 @@ const std::vector<Row>& Rows() {
   };
   return rows;
 }
-
-void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 class ImageParser : public ::testing::TestWithParam<Row> {};
 

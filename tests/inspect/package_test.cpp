@@ -85,6 +85,8 @@ struct Row {
   std::string version;  // what the caller's buffer holds afterwards
 };
 
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+
 std::string None(const Bytes&, const SPackageSpec&) { return ""; }
 
 const std::vector<Row>& Rows() {
@@ -282,8 +284,6 @@ const std::vector<Row>& Rows() {
 }
 
 }  // namespace
-
-void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 class PackageVerifier : public ::testing::TestWithParam<Row> {};
 
