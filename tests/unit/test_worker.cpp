@@ -64,6 +64,8 @@ class WorkerTest : public ::testing::Test {
       g_boxes.clear();
     }
     platform::SetMessageBoxHandler(RecordBox);
+    ASSERT_EQ(platform::SocketStartup(2, 2, nullptr, nullptr), 0);
+    started_ = true;
     listener_ = platform::OpenUdpSocket();
     ASSERT_NE(listener_, platform::kInvalidSocket);
     ASSERT_EQ(platform::SetReuseAddress(listener_, 1), 0);
@@ -76,6 +78,7 @@ class WorkerTest : public ::testing::Test {
   void TearDown() override {
     Stop();
     if (listener_ != platform::kInvalidSocket) platform::CloseSocket(listener_);
+    if (started_) platform::SocketCleanup();
     platform::SetMessageBoxHandler(nullptr);
     ResetTransmissionState();
   }
@@ -115,6 +118,7 @@ class WorkerTest : public ::testing::Test {
 
   std::intptr_t senderIndex_ = -1;
   platform::Socket listener_ = platform::kInvalidSocket;
+  bool started_ = false;
   std::unique_ptr<platform::WorkerThread> worker_;
 };
 

@@ -78,6 +78,11 @@ int Run(const Options& o) {
     return 2;
   }
   const std::uint32_t group = platform::InetAddr(kGroupAddress);
+  std::uint8_t major = 0, minor = 0;
+  if (platform::SocketStartup(2, 2, &major, &minor) != 0) {
+    std::fprintf(stderr, "upgrade-devsim: the socket layer cannot start\n");
+    return 2;
+  }
   platform::Socket s = platform::OpenUdpSocket();
   if (s == platform::kInvalidSocket || platform::SetReuseAddress(s, 1) != 0 ||
       platform::BindIPv4(s, 0, platform::HostToNet16(kUpgradePort)) != 0 ||
@@ -85,6 +90,7 @@ int Run(const Options& o) {
     std::fprintf(stderr, "upgrade-devsim: cannot listen on %s:%u on %s\n", kGroupAddress, kUpgradePort,
                  o.iface.c_str());
     if (s != platform::kInvalidSocket) platform::CloseSocket(s);
+    platform::SocketCleanup();
     return 2;
   }
   std::signal(SIGINT, OnSignal);
@@ -109,6 +115,7 @@ int Run(const Options& o) {
     receiver.Feed(buf.data(), static_cast<std::size_t>(n));
   }
   platform::CloseSocket(s);
+  platform::SocketCleanup();
 
   bool written = false;
   if (receiver.FileCrcMatches() && !o.out.empty()) {
