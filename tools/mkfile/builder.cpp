@@ -16,7 +16,8 @@ void StoreLE32(Bytes& b, std::size_t off, std::uint32_t v) {
 
 // The text's bytes in a field of `width`, cut to the field.
 void StoreText(Bytes& b, std::size_t off, std::size_t width, const std::string& text) {
-  std::memcpy(b.data() + off, text.data(), std::min(width, text.size()));
+  const std::size_t n = std::min(width, text.size());
+  if (n > 0) std::memcpy(b.data() + off, text.data(), n);
 }
 
 // A recognisable pattern in the bytes that the verifier does not interpret, so that the
