@@ -155,11 +155,18 @@ int RunSend(const SendOptions& o) {
   if (!index) return 1;
   g_adapterIndex = *index;
 
-  // The checks of Start, in its order: the file opens, then it can be measured.
+  // The file must open; then what the window shows once the file is chosen (the analysis,
+  // its trace on standard output) and what its Start checks (the policy, the measure).
   if (std::FILE* f = std::fopen(g_szFilePath, "rb")) {
     std::fclose(f);
   } else {
     PrintMessage(texts::Message::FileUnreadable, language);
+    return 1;
+  }
+  std::string refusal;
+  if (RefusedLikeStart(o.file, language, refusal)) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", refusal.c_str());
     return 1;
   }
   if (MeasureBinFile(g_szFilePath) != 0) {
@@ -222,7 +229,9 @@ void AddSendCommand(CLI::App& app, int& status) {
   CLI::App* cmd = app.add_subcommand(
       "send", "Send FILE as the window's Start does: a carousel of 1060-byte datagrams to\n"
               "224.0.0.119:13456 from the chosen adapter, 1 ms apart, pass after pass, until\n"
-              "--passes complete passes have gone out or Ctrl-C / SIGTERM stops it.");
+              "--passes complete passes have gone out or Ctrl-C / SIGTERM stops it. The file is\n"
+              "analysed first, as the window does when it is chosen (the trace goes to standard\n"
+              "output), and refused with the window's messages when the window would not send it.");
   cmd->add_option("--adapter", opts->adapter,
                   "Adapter to send from: its INDEX in `upgrade-cli adapters`, its IPv4 address,\n"
                   "its interface name, or the beginning of its description (default: index 0)");

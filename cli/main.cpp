@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   int status = 0;
   AddAdaptersCommand(app, status);
   AddSendCommand(app, status);
+  AddInspectCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -7,16 +7,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset linux >/dev/null
-cmake --build build/linux -j"${JOBS:-2}" --target upgrade-cli upgrade-devsim >/dev/null
+cmake --build build/linux -j"${JOBS:-2}" --target upgrade-cli upgrade-devsim upgrade-mkfile >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 bin=build/linux
 example=$work/example.bin
-# A 1 MiB example image with reproducible contents.
-head -c 1048576 /dev/zero | openssl enc -aes-128-ctr -nosalt -pass pass:upgrade-demo 2>/dev/null > "$example" ||
-  python3 -c "import random,sys; r=random.Random(1); sys.stdout.buffer.write(bytes(r.getrandbits(8) for _ in range(1048576)))" > "$example"
-echo "example file: $(stat -c %s "$example") bytes"
+# An upgrade package with its three units, made by the fixture builder.
+"$bin/tools/mkfile/upgrade-mkfile" package --version "V3.2.7 demo build" \
+  --unit BOOT,info=65536,infobyte=0x42 --unit ROUTER,info=700000,infobyte=0x52 --unit MODEM,info=300000,infobyte=0x4D \
+  "$example"
+echo "example upgrade package: $(stat -c %s "$example") bytes; what the window shows once it is chosen:"
+"$bin/cli/upgrade-cli" inspect "$example"
 
 export bin work example
 exec tests/e2e/netns.sh bash -c '
@@ -29,7 +31,7 @@ exec tests/e2e/netns.sh bash -c '
       > "$work/dev3.txt" 2>&1 & d3=$!
   sleep 0.3
   echo "sending 3 passes from v0 ..."
-  "$bin/cli/upgrade-cli" send --adapter v0 --passes 3 "$example"
+  "$bin/cli/upgrade-cli" send --adapter v0 --passes 3 "$example" > /dev/null
   status=0
   for n in 1 2 3; do
     eval wait \$d$n || status=1

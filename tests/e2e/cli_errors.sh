@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # What the command line answers for what it cannot do.
 source "$(dirname "$0")/lib.sh"
-make_file "$T/up.bin" 5000
+make_file "$T/up.bin" 70000
 : > "$T/empty.bin"
+head -c 100000 /dev/zero > "$T/zeros.bin"
+cp "$T/up.bin" "$T/up.txt"
+"$MKFILE" trx "$T/fw.trx"
 check() {  # expected-status expected-text command...
   local want=$1 text=$2; shift 2
   local got=0
@@ -14,7 +17,12 @@ check 1 'no adapter "eth9"'                        "$CLI" send --adapter eth9 "$
 check 1 'no adapter "7"'                           "$CLI" send --adapter 7 "$T/up.bin"
 check 1 "Please make sure the file exist and it is readable!" "$CLI" send --adapter v0 "$T/missing.bin"
 check 1 "请确认该文件存在并且可读!"                  "$CLI" send --adapter v0 --lang zh "$T/missing.bin"
-check 1 "CRC error!"                               "$CLI" send --adapter v0 "$T/empty.bin"
+# Files the window would not send: refused with what it shows, nothing sent.
+check 1 "The size of firmware file seems wrong!"   "$CLI" send --adapter v0 "$T/empty.bin"
+check 1 "Analyse file version failed! Please check your file!" "$CLI" send --adapter v0 "$T/zeros.bin"
+check 1 "Analyse file version failed! Please check your file!" "$CLI" send --adapter v0 "$T/up.txt"
+check 1 "Parsing the file failed, maybe caused by unmatched upgrade policy!" "$CLI" send --adapter v0 "$T/fw.trx"
+check 1 "解析映像文件失败，可能原因是升级文件和升级策略不匹配!" "$CLI" send --adapter v0 --lang zh "$T/fw.trx"
 check 2 ""                                         "$CLI" send --adapter v0 --lang fr "$T/up.bin"
 check 2 ""                                         "$CLI" send
 check 0 "--passes"                                 "$CLI" send --help

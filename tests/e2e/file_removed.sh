@@ -3,7 +3,7 @@
 # address yet, so the worker is still setting up): the worker's own message, then the
 # timer's, then exit status 1; nothing is sent.
 source "$(dirname "$0")/lib.sh"
-make_file "$T/up.bin" 5000
+make_file "$T/up.bin" 70000
 for lang in en zh; do
   ip addr flush dev v0
   "$CLI" send --adapter 3 --lang $lang "$T/up.bin" 2> "$T/send.txt" & sender=$!
@@ -19,6 +19,6 @@ for lang in en zh; do
     expect_in "$T/send.txt" "请确认该文件存在并且可读!"
     expect_in "$T/send.txt" "打开映像文件错误"
   fi
-  make_file "$T/up.bin" 5000
+  make_file "$T/up.bin" 70000
 done
 echo "PASS"

@@ -3,12 +3,20 @@
 set -euo pipefail
 CLI=$1
 DEVSIM=$2
+MKFILE=$3
 T=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$T"' EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-# A file of N bytes with reproducible contents.
-make_file() { head -c "$2" /dev/zero | openssl enc -aes-128-ctr -nosalt -pass pass:"$2" 2>/dev/null > "$1"; }
+# An upgrade package of N bytes (N at least 64 KiB) that the analysis accepts: a small
+# ROUTER unit made by the fixture builder, then reproducible pseudo-random bytes, so that a
+# chunk in the wrong place shows.
+make_file() {
+  "$MKFILE" package --version "E2E $2" --unit ROUTER,info=1000 "$1"
+  local have; have=$(stat -c %s "$1")
+  head -c $(( $2 - have )) /dev/zero | openssl enc -aes-128-ctr -nosalt -pass pass:"$2" 2>/dev/null >> "$1"
+  [ "$(stat -c %s "$1")" -eq "$2" ] || fail "could not make a package of $2 bytes"
+}
 # Starts a device on v1; its summary goes to $T/NAME.txt, the file to $T/NAME.bin.
 start_device() {
   local name=$1; shift
