@@ -43,10 +43,10 @@ void ReadWhole(const std::string& path) {
 }
 
 mkfile::CFileImage Package() {
-  mkfile::SPackageSpec p;
+  mkfile::SPackagePlan p;
   p.strVersion = "BENCH-1.0";
   for (const char* name : {"BOOT", "ROUTER", "MODEM"}) {
-    mkfile::SUnitSpec u;
+    mkfile::SUnitPlan u;
     u.strName = name;
     u.info = mkfile::Bytes(4096, 0x3C);
     u.dwPayloadLen = 40u << 20;
@@ -57,11 +57,11 @@ mkfile::CFileImage Package() {
 }
 
 mkfile::CFileImage Image() {
-  mkfile::SImageSpec s;
-  mkfile::SImageUnitSpec u;
+  mkfile::SImagePlan s;
+  mkfile::SImageUnitPlan u;
   u.strInfo = "BENCH:Q770:2.0.0";
   u.dwDataLen = 10485760 - 98;  // 14 units of 10 MiB
-  s.units = std::vector<mkfile::SImageUnitSpec>(14, u);
+  s.units = std::vector<mkfile::SImageUnitPlan>(14, u);
   u.dwDataLen = 10485760 - 92 - 98;  // and one that ends at 150 MiB
   s.units.push_back(u);
   return mkfile::BuildImage(s);

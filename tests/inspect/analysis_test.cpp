@@ -27,12 +27,12 @@ CFileImage Trx(std::uint64_t size, std::string tag = "Q770", std::string version
   return mkfile::BuildTrx({size, std::move(tag), std::move(version)});
 }
 
-mkfile::SPackageSpec Package(std::uint64_t size) {
-  mkfile::SPackageSpec p;
+mkfile::SPackagePlan Package(std::uint64_t size) {
+  mkfile::SPackagePlan p;
   p.strVersion = "PKG-3.4";
-  mkfile::SUnitSpec boot;
+  mkfile::SUnitPlan boot;
   boot.strName = "BOOT";
-  mkfile::SUnitSpec modem;
+  mkfile::SUnitPlan modem;
   modem.strName = "MODEM";
   p.units = {boot, modem};
   p.qwSize = size;
@@ -42,8 +42,8 @@ mkfile::SPackageSpec Package(std::uint64_t size) {
 CFileImage Pkg(std::uint64_t size) { return mkfile::BuildPackage(Package(size)); }
 
 CFileImage Image(std::uint64_t size, std::string info = "APP:Q770:5.6.7") {
-  mkfile::SImageSpec s;
-  mkfile::SImageUnitSpec u;
+  mkfile::SImagePlan s;
+  mkfile::SImageUnitPlan u;
   u.dwDataLen = 1000;
   u.strInfo = std::move(info);
   s.units = {u, u};
@@ -132,7 +132,7 @@ const std::vector<Row>& Rows() {
       {"BIN of zeros in Chinese", "BIN", File([] { return Zeros(65536); }), kZh, O::Error, kFailZh, 1, kInvalidZh,
        std::nullopt},
       {"bin package whose BOOT fails", "bin", File([] {
-         mkfile::SPackageSpec p = Package(65536);
+         mkfile::SPackagePlan p = Package(65536);
          p.units[0].formats = {{2, false}};
          return mkfile::BuildPackage(p);
        }),
@@ -151,7 +151,7 @@ const std::vector<Row>& Rows() {
       {"bin of zeros in language 2", "bin", File([] { return Zeros(65536); }), 2, O::Error, "", 1, {},
        std::nullopt},
       {"package version Error in language 2", "bin", File([] {
-         mkfile::SPackageSpec p = Package(65536);
+         mkfile::SPackagePlan p = Package(65536);
          p.strVersion = "Error";
          return mkfile::BuildPackage(p);
        }),
@@ -229,8 +229,8 @@ TEST(VersionRoutines, CheckBinFileTriesThePackageFirst) {
   // A package that also holds an image unit header at offset 92: the package gives the version.
   mkfile::CFileImage both = Pkg(65536);
   {
-    mkfile::SImageSpec s;
-    mkfile::SImageUnitSpec u;
+    mkfile::SImagePlan s;
+    mkfile::SImageUnitPlan u;
     u.strInfo = "IMG:9.9";
     s.units = {u};
     const mkfile::Bytes image = mkfile::BuildImage(s).Flatten();

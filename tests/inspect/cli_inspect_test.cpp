@@ -37,9 +37,9 @@ CommandRun Inspect(std::vector<std::string> args) {
 }
 
 mkfile::CFileImage GoodPackage() {
-  mkfile::SPackageSpec p;
+  mkfile::SPackagePlan p;
   p.strVersion = "7.0.1";
-  mkfile::SUnitSpec u;
+  mkfile::SUnitPlan u;
   u.strName = "ROUTER";
   p.units = {u};
   p.qwSize = 65536;

@@ -16,11 +16,11 @@
 namespace {
 
 using mkfile::CFileImage;
-using mkfile::SImageSpec;
-using mkfile::SImageUnitSpec;
+using mkfile::SImagePlan;
+using mkfile::SImageUnitPlan;
 
-SImageUnitSpec U(std::uint32_t head, std::uint32_t data, std::string info = "APP:Q770:1.0.5") {
-  SImageUnitSpec u;
+SImageUnitPlan U(std::uint32_t head, std::uint32_t data, std::string info = "APP:Q770:1.0.5") {
+  SImageUnitPlan u;
   u.dwHeadLen = head;
   u.dwDataLen = data;
   u.strInfo = std::move(info);
@@ -28,8 +28,8 @@ SImageUnitSpec U(std::uint32_t head, std::uint32_t data, std::string info = "APP
   return u;
 }
 
-SImageSpec Chain(std::vector<SImageUnitSpec> units, std::uint64_t trailing = 0, std::uint8_t trailingByte = 0) {
-  SImageSpec s;
+SImagePlan Chain(std::vector<SImageUnitPlan> units, std::uint64_t trailing = 0, std::uint8_t trailingByte = 0) {
+  SImagePlan s;
   s.units = std::move(units);
   s.qwTrailing = trailing;
   s.byTrailing = trailingByte;
@@ -54,7 +54,7 @@ std::function<std::string(std::uint64_t)> LenThen(std::string rest) {
   return [rest](std::uint64_t size) { return Len(size) + rest; };
 }
 
-CFileImage Of(SImageSpec s) { return mkfile::BuildImage(s); }
+CFileImage Of(SImagePlan s) { return mkfile::BuildImage(s); }
 
 CFileImage Sized(std::uint64_t size) {
   CFileImage f;
@@ -69,13 +69,13 @@ const std::vector<Row>& Rows() {
       {"92 bytes", [] { return Sized(92); }, LenThen(""), 0, "untouched"},
       {"93 bytes", [] { return Sized(93); }, LenThen(kFread), 0, "untouched"},
       {"first header without the magic", [] {
-         SImageSpec s = Chain({U(98, 10)});
+         SImagePlan s = Chain({U(98, 10)});
          s.units[0].dwMagic = 0xA55AAA56u;
          return Of(s);
        },
        LenThen(""), 0, "untouched"},
       {"magic bytes in the wrong order", [] {
-         SImageSpec s = Chain({U(98, 10)});
+         SImagePlan s = Chain({U(98, 10)});
          s.units[0].dwMagic = 0x55AAA55Au;
          return Of(s);
        },
@@ -98,24 +98,24 @@ const std::vector<Row>& Rows() {
       {"zero-length step", [] { return Of(Chain({U(0, 0)})); }, LenThen(kSixteen), 0, "untouched"},
       {"step of 4 reads a header cut short", [] { return Of(Chain({U(4, 0)})); }, LenThen(kFread), 0, "untouched"},
       {"step of 4 walks inside the first header", [] {
-         SImageSpec s = Chain({U(4, 0)});
+         SImagePlan s = Chain({U(4, 0)});
          s.qwSize = 400;
          return Of(s);
        },
        LenThen(""), 1,
        "1.0.5"},
-      {"sixteen units ending exactly", [] { return Of(Chain(std::vector<SImageUnitSpec>(16, U(98, 6)))); },
+      {"sixteen units ending exactly", [] { return Of(Chain(std::vector<SImageUnitPlan>(16, U(98, 6)))); },
        LenThen(""), 1, "1.0.5"},
       {"sixteen units and 10 more bytes",
-       [] { return Of(Chain(std::vector<SImageUnitSpec>(16, U(98, 6)), 10)); }, LenThen(kSixteen), 0,
+       [] { return Of(Chain(std::vector<SImageUnitPlan>(16, U(98, 6)), 10)); }, LenThen(kSixteen), 0,
        "untouched"},
       {"sixteen units and 200 more bytes",
-       [] { return Of(Chain(std::vector<SImageUnitSpec>(16, U(98, 6)), 200)); }, LenThen(kSixteen), 0,
+       [] { return Of(Chain(std::vector<SImageUnitPlan>(16, U(98, 6)), 200)); }, LenThen(kSixteen), 0,
        "untouched"},
-      {"seventeen units", [] { return Of(Chain(std::vector<SImageUnitSpec>(17, U(98, 6)))); }, LenThen(kSixteen),
+      {"seventeen units", [] { return Of(Chain(std::vector<SImageUnitPlan>(17, U(98, 6)))); }, LenThen(kSixteen),
        0, "untouched"},
       {"fifteen units and a header without the magic", [] {
-         SImageSpec s = Chain(std::vector<SImageUnitSpec>(16, U(98, 6)));
+         SImagePlan s = Chain(std::vector<SImageUnitPlan>(16, U(98, 6)));
          s.units[15].dwMagic = 0;
          return Of(s);
        },

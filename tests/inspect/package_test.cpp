@@ -20,34 +20,34 @@ using inspect_test::CrcOf;
 using inspect_test::LoadLE32;
 using inspect_test::RecordCrc;
 using mkfile::Bytes;
-using mkfile::SPackageSpec;
-using mkfile::SUnitSpec;
+using mkfile::SPackagePlan;
+using mkfile::SUnitPlan;
 
-SUnitSpec Unit(const char* name, std::size_t infoLen = 16) {
-  SUnitSpec u;
+SUnitPlan Unit(const char* name, std::size_t infoLen = 16) {
+  SUnitPlan u;
   u.strName = name;
   u.info = Bytes(infoLen, static_cast<std::uint8_t>(0x40 + infoLen));
   return u;
 }
 
-SPackageSpec Full() {
-  SPackageSpec p;
+SPackagePlan Full() {
+  SPackagePlan p;
   p.strVersion = "V2.1.7";
   p.units = {Unit("BOOT"), Unit("ROUTER", 33), Unit("MODEM", 1)};
   return p;
 }
 
-// Where the records of unit `i` lie in a file built from `spec` with its default chain.
+// Where the records of unit `i` lie in a file built from `plan` with its default chain.
 struct UnitLayout {
   std::size_t unit, format, entry0, info, data;
 };
-UnitLayout Layout(const SPackageSpec& spec, std::size_t i) {
-  std::size_t at = spec.dwFirstUnitOffset.value_or(64);
+UnitLayout Layout(const SPackagePlan& plan, std::size_t i) {
+  std::size_t at = plan.dwFirstUnitOffset.value_or(64);
   for (std::size_t k = 0; k < i; ++k) {
-    const SUnitSpec& u = spec.units[k];
+    const SUnitPlan& u = plan.units[k];
     at += 64 + 20 + 24 * u.formats.size() + 52 + u.info.size() + u.dwPayloadLen;
   }
-  const std::size_t info = at + 84 + 24 * spec.units[i].formats.size();
+  const std::size_t info = at + 84 + 24 * plan.units[i].formats.size();
   return {at, at + 64, at + 84, info, info + 52};
 }
 
@@ -79,206 +79,206 @@ const std::string kDelta = "upgrade file type is error,can not upgrade differenc
 
 struct Row {
   const char* name;
-  std::function<void(SPackageSpec&)> change;  // applied to Full()
-  std::function<std::string(const Bytes& file, const SPackageSpec& spec)> trace;
+  std::function<void(SPackagePlan&)> change;  // applied to Full()
+  std::function<std::string(const Bytes& file, const SPackagePlan& plan)> trace;
   int result;
   std::string version;  // what the caller's buffer holds afterwards
 };
 
 void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
-std::string None(const Bytes&, const SPackageSpec&) { return ""; }
+std::string None(const Bytes&, const SPackagePlan&) { return ""; }
 
 const std::vector<Row>& Rows() {
   static const std::vector<Row> rows = {
-      {"all three units", [](SPackageSpec&) {}, None, 1, "V2.1.7"},
-      {"no units, file ends at the first unit offset", [](SPackageSpec& p) { p.units.clear(); },
-       [](const Bytes&, const SPackageSpec&) { return Absent("BOOT") + Absent("ROUTER") + Absent("MODEM"); }, 1,
+      {"all three units", [](SPackagePlan&) {}, None, 1, "V2.1.7"},
+      {"no units, file ends at the first unit offset", [](SPackagePlan& p) { p.units.clear(); },
+       [](const Bytes&, const SPackagePlan&) { return Absent("BOOT") + Absent("ROUTER") + Absent("MODEM"); }, 1,
        "V2.1.7"},
       {"no units, first unit offset beyond the end",
-       [](SPackageSpec& p) {
+       [](SPackagePlan& p) {
          p.units.clear();
          p.dwFirstUnitOffset = 0x00F00000;
        },
-       [](const Bytes&, const SPackageSpec&) { return Absent("BOOT") + Absent("ROUTER") + Absent("MODEM"); }, 1,
+       [](const Bytes&, const SPackagePlan&) { return Absent("BOOT") + Absent("ROUTER") + Absent("MODEM"); }, 1,
        "V2.1.7"},
       {"first unit offset 0xFFFFFFFF",
-       [](SPackageSpec& p) {
+       [](SPackagePlan& p) {
          p.units.clear();
          p.dwFirstUnitOffset = 0xFFFFFFFFu;
        },
-       [](const Bytes&, const SPackageSpec&) { return Absent("BOOT") + Absent("ROUTER") + Absent("MODEM"); }, 1,
+       [](const Bytes&, const SPackagePlan&) { return Absent("BOOT") + Absent("ROUTER") + Absent("MODEM"); }, 1,
        "V2.1.7"},
-      {"only ROUTER and MODEM", [](SPackageSpec& p) { p.units.erase(p.units.begin()); },
-       [](const Bytes&, const SPackageSpec&) { return Absent("BOOT"); }, 1, "V2.1.7"},
-      {"only BOOT", [](SPackageSpec& p) { p.units.resize(1); },
-       [](const Bytes&, const SPackageSpec&) { return Absent("ROUTER") + Absent("MODEM"); }, 1, "V2.1.7"},
-      {"only MODEM", [](SPackageSpec& p) { p.units.erase(p.units.begin(), p.units.begin() + 2); },
-       [](const Bytes&, const SPackageSpec&) { return Absent("BOOT") + Absent("ROUTER"); }, 1, "V2.1.7"},
-      {"BOOT with empty info data hides the others", [](SPackageSpec& p) { p.units[0].info.clear(); },
-       [](const Bytes&, const SPackageSpec&) { return EmptyInfo("BOOT") + Absent("ROUTER") + Absent("MODEM"); }, 1,
+      {"only ROUTER and MODEM", [](SPackagePlan& p) { p.units.erase(p.units.begin()); },
+       [](const Bytes&, const SPackagePlan&) { return Absent("BOOT"); }, 1, "V2.1.7"},
+      {"only BOOT", [](SPackagePlan& p) { p.units.resize(1); },
+       [](const Bytes&, const SPackagePlan&) { return Absent("ROUTER") + Absent("MODEM"); }, 1, "V2.1.7"},
+      {"only MODEM", [](SPackagePlan& p) { p.units.erase(p.units.begin(), p.units.begin() + 2); },
+       [](const Bytes&, const SPackagePlan&) { return Absent("BOOT") + Absent("ROUTER"); }, 1, "V2.1.7"},
+      {"BOOT with empty info data hides the others", [](SPackagePlan& p) { p.units[0].info.clear(); },
+       [](const Bytes&, const SPackagePlan&) { return EmptyInfo("BOOT") + Absent("ROUTER") + Absent("MODEM"); }, 1,
        "V2.1.7"},
-      {"ROUTER with empty info data hides MODEM", [](SPackageSpec& p) { p.units[1].info.clear(); },
-       [](const Bytes&, const SPackageSpec&) { return EmptyInfo("ROUTER") + Absent("MODEM"); }, 1, "V2.1.7"},
+      {"ROUTER with empty info data hides MODEM", [](SPackagePlan& p) { p.units[1].info.clear(); },
+       [](const Bytes&, const SPackagePlan&) { return EmptyInfo("ROUTER") + Absent("MODEM"); }, 1, "V2.1.7"},
       {"empty info data with a wrong info CRC",
-       [](SPackageSpec& p) {
+       [](SPackagePlan& p) {
          p.units[0].info.clear();
          p.units[0].bBadInfoCrc = true;
        },
-       [](const Bytes& f, const SPackageSpec& s) {
+       [](const Bytes& f, const SPackagePlan& s) {
          return CrcLine("info data ", 1, LoadLE32(f, Layout(s, 0).info + 24), 0) + Refused(1);
        },
        0, "V2.1.7"},
-      {"unit name in other letter case is absent", [](SPackageSpec& p) { p.units[0].strName = "Boot"; },
-       [](const Bytes&, const SPackageSpec&) { return Absent("BOOT") + Absent("ROUTER") + Absent("MODEM"); }, 1,
+      {"unit name in other letter case is absent", [](SPackagePlan& p) { p.units[0].strName = "Boot"; },
+       [](const Bytes&, const SPackagePlan&) { return Absent("BOOT") + Absent("ROUTER") + Absent("MODEM"); }, 1,
        "V2.1.7"},
-      {"unit name with a suffix is absent", [](SPackageSpec& p) { p.units[2].strName = "MODEMX"; },
-       [](const Bytes&, const SPackageSpec&) { return Absent("MODEM"); }, 1, "V2.1.7"},
-      {"units out of order", [](SPackageSpec& p) { std::swap(p.units[0], p.units[1]); },
-       [](const Bytes&, const SPackageSpec&) { return Absent("BOOT") + Absent("MODEM"); }, 1, "V2.1.7"},
-      {"package name in small letters", [](SPackageSpec& p) { p.strName = "upgpkg 1.0"; },
-       [](const Bytes&, const SPackageSpec&) { return kHeaderLossed; }, 0, ""},
-      {"package name with a blank after it", [](SPackageSpec& p) { p.strName = "UPGPKG 1.0 "; },
-       [](const Bytes&, const SPackageSpec&) { return kHeaderLossed; }, 0, ""},
-      {"package name of 16 bytes without NUL", [](SPackageSpec& p) { p.strName = "UPGPKG 1.0ABCDEF"; },
-       [](const Bytes&, const SPackageSpec&) { return kHeaderLossed; }, 0, ""},
+      {"unit name with a suffix is absent", [](SPackagePlan& p) { p.units[2].strName = "MODEMX"; },
+       [](const Bytes&, const SPackagePlan&) { return Absent("MODEM"); }, 1, "V2.1.7"},
+      {"units out of order", [](SPackagePlan& p) { std::swap(p.units[0], p.units[1]); },
+       [](const Bytes&, const SPackagePlan&) { return Absent("BOOT") + Absent("MODEM"); }, 1, "V2.1.7"},
+      {"package name in small letters", [](SPackagePlan& p) { p.strName = "upgpkg 1.0"; },
+       [](const Bytes&, const SPackagePlan&) { return kHeaderLossed; }, 0, ""},
+      {"package name with a blank after it", [](SPackagePlan& p) { p.strName = "UPGPKG 1.0 "; },
+       [](const Bytes&, const SPackagePlan&) { return kHeaderLossed; }, 0, ""},
+      {"package name of 16 bytes without NUL", [](SPackagePlan& p) { p.strName = "UPGPKG 1.0ABCDEF"; },
+       [](const Bytes&, const SPackagePlan&) { return kHeaderLossed; }, 0, ""},
       {"bytes after the package name's NUL are not read",
-       [](SPackageSpec& p) { p.strName = std::string("UPGPKG 1.0\0junk!", 16); }, None, 1, "V2.1.7"},
-      {"package header CRC spoilt", [](SPackageSpec& p) { p.bBadHeaderCrc = true; },
-       [](const Bytes&, const SPackageSpec&) { return kHeaderCrc; }, 0, ""},
-      {"empty file", [](SPackageSpec& p) { p.qwTruncate = 0; },
-       [](const Bytes&, const SPackageSpec&) { return kHeaderLossed; }, 0, ""},
-      {"file of 5 bytes", [](SPackageSpec& p) { p.qwTruncate = 5; },
-       [](const Bytes&, const SPackageSpec&) { return kHeaderLossed; }, 0, ""},
-      {"file of 63 bytes", [](SPackageSpec& p) { p.qwTruncate = 63; },
-       [](const Bytes&, const SPackageSpec&) { return kHeaderCrc; }, 0, ""},
-      {"version of 40 bytes without NUL", [](SPackageSpec& p) { p.strVersion = std::string(40, '7'); }, None, 1,
+       [](SPackagePlan& p) { p.strName = std::string("UPGPKG 1.0\0junk!", 16); }, None, 1, "V2.1.7"},
+      {"package header CRC spoilt", [](SPackagePlan& p) { p.bBadHeaderCrc = true; },
+       [](const Bytes&, const SPackagePlan&) { return kHeaderCrc; }, 0, ""},
+      {"empty file", [](SPackagePlan& p) { p.qwTruncate = 0; },
+       [](const Bytes&, const SPackagePlan&) { return kHeaderLossed; }, 0, ""},
+      {"file of 5 bytes", [](SPackagePlan& p) { p.qwTruncate = 5; },
+       [](const Bytes&, const SPackagePlan&) { return kHeaderLossed; }, 0, ""},
+      {"file of 63 bytes", [](SPackagePlan& p) { p.qwTruncate = 63; },
+       [](const Bytes&, const SPackagePlan&) { return kHeaderCrc; }, 0, ""},
+      {"version of 40 bytes without NUL", [](SPackagePlan& p) { p.strVersion = std::string(40, '7'); }, None, 1,
        std::string(40, '7')},
-      {"empty version", [](SPackageSpec& p) { p.strVersion = ""; }, None, 1, ""},
-      {"BOOT unit header CRC spoilt", [](SPackageSpec& p) { p.units[0].bBadUnitCrc = true; },
-       [](const Bytes& f, const SPackageSpec& s) {
+      {"empty version", [](SPackagePlan& p) { p.strVersion = ""; }, None, 1, ""},
+      {"BOOT unit header CRC spoilt", [](SPackagePlan& p) { p.units[0].bBadUnitCrc = true; },
+       [](const Bytes& f, const SPackagePlan& s) {
          return RecordCrcLine(f, "header ", 1, Layout(s, 0).unit, 64, 60) + Refused(1);
        },
        0, "V2.1.7"},
-      {"ROUTER format header CRC spoilt", [](SPackageSpec& p) { p.units[1].bBadFormatHeaderCrc = true; },
-       [](const Bytes& f, const SPackageSpec& s) {
+      {"ROUTER format header CRC spoilt", [](SPackagePlan& p) { p.units[1].bBadFormatHeaderCrc = true; },
+       [](const Bytes& f, const SPackagePlan& s) {
          return RecordCrcLine(f, "format header ", 2, Layout(s, 1).format, 20, 12) + Refused(2);
        },
        0, "V2.1.7"},
       {"MODEM second format entry CRC spoilt",
-       [](SPackageSpec& p) { p.units[2].formats = {{1, false}, {0, true}, {2, false}}; },
-       [](const Bytes& f, const SPackageSpec& s) {
+       [](SPackagePlan& p) { p.units[2].formats = {{1, false}, {0, true}, {2, false}}; },
+       [](const Bytes& f, const SPackagePlan& s) {
          return RecordCrcLine(f, "format  ", 3, Layout(s, 2).entry0 + 24, 24, 20) + Refused(3);
        },
        0, "V2.1.7"},
-      {"format type 2 with a right CRC", [](SPackageSpec& p) { p.units[0].formats = {{2, false}}; },
-       [](const Bytes&, const SPackageSpec&) { return kDelta + Refused(1); }, 0, "V2.1.7"},
-      {"format type 2 with a wrong CRC", [](SPackageSpec& p) { p.units[1].formats = {{2, true}}; },
-       [](const Bytes& f, const SPackageSpec& s) {
+      {"format type 2 with a right CRC", [](SPackagePlan& p) { p.units[0].formats = {{2, false}}; },
+       [](const Bytes&, const SPackagePlan&) { return kDelta + Refused(1); }, 0, "V2.1.7"},
+      {"format type 2 with a wrong CRC", [](SPackagePlan& p) { p.units[1].formats = {{2, true}}; },
+       [](const Bytes& f, const SPackagePlan& s) {
          return RecordCrcLine(f, "format  ", 2, Layout(s, 1).entry0, 24, 20) + Refused(2);
        },
        0, "V2.1.7"},
       {"type 2 refused before a spoilt entry is read",
-       [](SPackageSpec& p) { p.units[0].formats = {{2, false}, {1, true}}; },
-       [](const Bytes&, const SPackageSpec&) { return kDelta + Refused(1); }, 0, "V2.1.7"},
+       [](SPackagePlan& p) { p.units[0].formats = {{2, false}, {1, true}}; },
+       [](const Bytes&, const SPackagePlan&) { return kDelta + Refused(1); }, 0, "V2.1.7"},
       {"format types 0, 1, 3 and 0xFFFFFFFF pass",
-       [](SPackageSpec& p) { p.units[1].formats = {{0, false}, {1, false}, {3, false}, {0xFFFFFFFFu, false}}; },
+       [](SPackagePlan& p) { p.units[1].formats = {{0, false}, {1, false}, {3, false}, {0xFFFFFFFFu, false}}; },
        None, 1, "V2.1.7"},
-      {"no format entries", [](SPackageSpec& p) { p.units[2].formats.clear(); }, None, 1, "V2.1.7"},
+      {"no format entries", [](SPackagePlan& p) { p.units[2].formats.clear(); }, None, 1, "V2.1.7"},
       {"five good format entries are all tested",
-       [](SPackageSpec& p) { p.units[0].formats = std::vector<mkfile::SFormatSpec>(5); }, None, 1, "V2.1.7"},
+       [](SPackagePlan& p) { p.units[0].formats = std::vector<mkfile::SFormatPlan>(5); }, None, 1, "V2.1.7"},
       {"type 2 as the seventh entry",
-       [](SPackageSpec& p) {
-         p.units[0].formats = std::vector<mkfile::SFormatSpec>(7);
+       [](SPackagePlan& p) {
+         p.units[0].formats = std::vector<mkfile::SFormatPlan>(7);
          p.units[0].formats[6].dwType = 2;
        },
-       [](const Bytes&, const SPackageSpec&) { return kDelta + Refused(1); }, 0, "V2.1.7"},
+       [](const Bytes&, const SPackagePlan&) { return kDelta + Refused(1); }, 0, "V2.1.7"},
       {"format count five with four entries",
-       [](SPackageSpec& p) {
-         p.units[1].formats = std::vector<mkfile::SFormatSpec>(4);
+       [](SPackagePlan& p) {
+         p.units[1].formats = std::vector<mkfile::SFormatPlan>(4);
          p.units[1].dwFormatCount = 5;
        },
-       [](const Bytes& f, const SPackageSpec& s) {
+       [](const Bytes& f, const SPackagePlan& s) {
          return RecordCrcLine(f, "format  ", 2, Layout(s, 1).entry0 + 4 * 24, 24, 20) + Refused(2);
        },
        0, "V2.1.7"},
-      {"format count 0xFFFFFFFF", [](SPackageSpec& p) { p.units[2].dwFormatCount = 0xFFFFFFFFu; },
-       [](const Bytes& f, const SPackageSpec& s) {
+      {"format count 0xFFFFFFFF", [](SPackagePlan& p) { p.units[2].dwFormatCount = 0xFFFFFFFFu; },
+       [](const Bytes& f, const SPackagePlan& s) {
          return RecordCrcLine(f, "format  ", 3, Layout(s, 2).entry0 + 24, 24, 20) + Refused(3);
        },
        0, "V2.1.7"},
-      {"ROUTER info header CRC spoilt", [](SPackageSpec& p) { p.units[1].bBadInfoHeaderCrc = true; },
-       [](const Bytes& f, const SPackageSpec& s) {
+      {"ROUTER info header CRC spoilt", [](SPackagePlan& p) { p.units[1].bBadInfoHeaderCrc = true; },
+       [](const Bytes& f, const SPackagePlan& s) {
          return RecordCrcLine(f, "info header ", 2, Layout(s, 1).info, 52, 12) + Refused(2);
        },
        0, "V2.1.7"},
-      {"MODEM info data CRC spoilt", [](SPackageSpec& p) { p.units[2].bBadInfoCrc = true; },
-       [](const Bytes& f, const SPackageSpec& s) {
+      {"MODEM info data CRC spoilt", [](SPackagePlan& p) { p.units[2].bBadInfoCrc = true; },
+       [](const Bytes& f, const SPackagePlan& s) {
          const UnitLayout l = Layout(s, 2);
          return CrcLine("info data ", 3, LoadLE32(f, l.info + 24), CrcOf(f, l.data, 1)) +
                 Refused(3);
        },
        0, "V2.1.7"},
       {"info length beyond the end of the file",
-       [](SPackageSpec& p) {
+       [](SPackagePlan& p) {
          p.units[2].dwInfoLen = 100000;
          p.units[2].dwPayloadLen = 10;
        },
-       [](const Bytes& f, const SPackageSpec& s) {
+       [](const Bytes& f, const SPackagePlan& s) {
          const UnitLayout l = Layout(s, 2);
          return CrcLine("info data ", 3, LoadLE32(f, l.info + 24), CrcOf(f, l.data, f.size() - l.data)) +
                 Refused(3);
        },
        0, "V2.1.7"},
-      {"info length 0xFFFFFFFF", [](SPackageSpec& p) { p.units[0].dwInfoLen = 0xFFFFFFFFu; },
-       [](const Bytes& f, const SPackageSpec& s) {
+      {"info length 0xFFFFFFFF", [](SPackagePlan& p) { p.units[0].dwInfoLen = 0xFFFFFFFFu; },
+       [](const Bytes& f, const SPackagePlan& s) {
          const UnitLayout l = Layout(s, 0);
          return CrcLine("info data ", 1, LoadLE32(f, l.info + 24), CrcOf(f, l.data, f.size() - l.data)) +
                 Refused(1);
        },
        0, "V2.1.7"},
       {"info data ends exactly at the end of the file",
-       [](SPackageSpec& p) {
+       [](SPackagePlan& p) {
          p.units.resize(1);
          p.units[0].dwPayloadLen = 0;
        },
-       [](const Bytes&, const SPackageSpec&) { return Absent("ROUTER") + Absent("MODEM"); }, 1, "V2.1.7"},
+       [](const Bytes&, const SPackagePlan&) { return Absent("ROUTER") + Absent("MODEM"); }, 1, "V2.1.7"},
       {"info data one byte short",
-       [](SPackageSpec& p) {
+       [](SPackagePlan& p) {
          p.units.resize(1);
          p.units[0].dwPayloadLen = 0;
          p.qwTruncate = 64 + 64 + 20 + 24 + 52 + 15;
        },
-       [](const Bytes& f, const SPackageSpec& s) {
+       [](const Bytes& f, const SPackagePlan& s) {
          const UnitLayout l = Layout(s, 0);
          return CrcLine("info data ", 1, LoadLE32(f, l.info + 24), CrcOf(f, l.data, 15)) + Refused(1);
        },
        0, "V2.1.7"},
-      {"unit header cut inside its name reads as absent", [](SPackageSpec& p) { p.qwTruncate = 64 + 2; },
-       [](const Bytes&, const SPackageSpec&) { return Absent("BOOT") + Absent("ROUTER") + Absent("MODEM"); }, 1,
+      {"unit header cut inside its name reads as absent", [](SPackagePlan& p) { p.qwTruncate = 64 + 2; },
+       [](const Bytes&, const SPackagePlan&) { return Absent("BOOT") + Absent("ROUTER") + Absent("MODEM"); }, 1,
        "V2.1.7"},
-      {"unit header cut after its name fails its CRC", [](SPackageSpec& p) { p.qwTruncate = 64 + 30; },
-       [](const Bytes& f, const SPackageSpec& s) {
+      {"unit header cut after its name fails its CRC", [](SPackagePlan& p) { p.qwTruncate = 64 + 30; },
+       [](const Bytes& f, const SPackagePlan& s) {
          return RecordCrcLine(f, "header ", 1, Layout(s, 0).unit, 64, 60) + Refused(1);
        },
        0, "V2.1.7"},
       {"format header cut short",
-       [](SPackageSpec& p) { p.qwTruncate = 64 + 64 + 10; },
-       [](const Bytes& f, const SPackageSpec& s) {
+       [](SPackagePlan& p) { p.qwTruncate = 64 + 64 + 10; },
+       [](const Bytes& f, const SPackagePlan& s) {
          return RecordCrcLine(f, "format header ", 1, Layout(s, 0).format, 20, 12) + Refused(1);
        },
        0, "V2.1.7"},
-      {"BOOT's next offset pointing at itself", [](SPackageSpec& p) { p.units[0].dwNextUnitOffset = 64; },
-       [](const Bytes&, const SPackageSpec&) { return Absent("ROUTER") + Absent("MODEM"); }, 1, "V2.1.7"},
-      {"ROUTER's next offset beyond the end", [](SPackageSpec& p) { p.units[1].dwNextUnitOffset = 0x7FFFFFFFu; },
-       [](const Bytes&, const SPackageSpec&) { return Absent("MODEM"); }, 1, "V2.1.7"},
-      {"ROUTER's next offset 0xFFFFFFFF", [](SPackageSpec& p) { p.units[1].dwNextUnitOffset = 0xFFFFFFFFu; },
-       [](const Bytes&, const SPackageSpec&) { return Absent("MODEM"); }, 1, "V2.1.7"},
+      {"BOOT's next offset pointing at itself", [](SPackagePlan& p) { p.units[0].dwNextUnitOffset = 64; },
+       [](const Bytes&, const SPackagePlan&) { return Absent("ROUTER") + Absent("MODEM"); }, 1, "V2.1.7"},
+      {"ROUTER's next offset beyond the end", [](SPackagePlan& p) { p.units[1].dwNextUnitOffset = 0x7FFFFFFFu; },
+       [](const Bytes&, const SPackagePlan&) { return Absent("MODEM"); }, 1, "V2.1.7"},
+      {"ROUTER's next offset 0xFFFFFFFF", [](SPackagePlan& p) { p.units[1].dwNextUnitOffset = 0xFFFFFFFFu; },
+       [](const Bytes&, const SPackagePlan&) { return Absent("MODEM"); }, 1, "V2.1.7"},
       {"BOOT's next offset skips ROUTER to MODEM",
-       [](SPackageSpec& p) {
+       [](SPackagePlan& p) {
          p.units[0].dwNextUnitOffset = static_cast<std::uint32_t>(Layout(p, 2).unit);
        },
-       [](const Bytes&, const SPackageSpec&) { return Absent("ROUTER"); }, 1, "V2.1.7"},
+       [](const Bytes&, const SPackagePlan&) { return Absent("ROUTER"); }, 1, "V2.1.7"},
   };
   return rows;
 }
@@ -289,9 +289,9 @@ class PackageVerifier : public ::testing::TestWithParam<Row> {};
 
 TEST_P(PackageVerifier, TraceResultAndVersion) {
   const Row& row = GetParam();
-  SPackageSpec spec = Full();
-  row.change(spec);
-  const mkfile::CFileImage image = mkfile::BuildPackage(spec);
+  SPackagePlan plan = Full();
+  row.change(plan);
+  const mkfile::CFileImage image = mkfile::BuildPackage(plan);
   const Bytes file = image.Flatten();
   inspect_test::ScratchDir dir;
   const std::string path = dir.Write("package.bin", image);
@@ -301,7 +301,7 @@ TEST_P(PackageVerifier, TraceResultAndVersion) {
   char version[256];
   std::memset(version, 0, sizeof version);
   EXPECT_EQ(inspect::VerifyUpgradeFile(path.c_str(), version, sizeof version), row.result);
-  EXPECT_EQ(trace.Take(), row.trace(file, spec));
+  EXPECT_EQ(trace.Take(), row.trace(file, plan));
   EXPECT_EQ(std::string(version), row.version);
   // Every block is freed, and none is larger than the file.
   EXPECT_EQ(blocks.Allocated(), blocks.Freed());
@@ -333,19 +333,19 @@ TEST(PackageVerifierFile, UnopenablePaths) {
 
 TEST(PackageVerifierFile, FailedAllocationOfInfoData) {
   const struct {
-    std::function<void(SPackageSpec&)> change;
+    std::function<void(SPackagePlan&)> change;
     std::string trace;
   } rows[] = {
-      {[](SPackageSpec&) {}, "malloc buf failed\r\n" + Refused(1)},
-      {[](SPackageSpec& p) { p.units.erase(p.units.begin()); }, Absent("BOOT") + "malloc buf failed\r\n" + Refused(2)},
-      {[](SPackageSpec& p) { p.units.resize(1); p.units[0].strName = "MODEM"; },
+      {[](SPackagePlan&) {}, "malloc buf failed\r\n" + Refused(1)},
+      {[](SPackagePlan& p) { p.units.erase(p.units.begin()); }, Absent("BOOT") + "malloc buf failed\r\n" + Refused(2)},
+      {[](SPackagePlan& p) { p.units.resize(1); p.units[0].strName = "MODEM"; },
        Absent("BOOT") + Absent("ROUTER") + "malloc buf failed\r\n" + Refused(3)},
   };
   for (const auto& row : rows) {
-    SPackageSpec spec = Full();
-    row.change(spec);
+    SPackagePlan plan = Full();
+    row.change(plan);
     inspect_test::ScratchDir dir;
-    const std::string path = dir.Write("p.bin", mkfile::BuildPackage(spec));
+    const std::string path = dir.Write("p.bin", mkfile::BuildPackage(plan));
     inspect_test::TraceCapture trace;
     inspect_test::AllocationCounter failing(true);
     char version[64] = {};
@@ -385,11 +385,11 @@ TEST(PackageVerifierFile, EmptyInfoDataIsNoFailedAllocation) {
         return std::malloc(n);
       },
       std::free);
-  SPackageSpec spec = Full();
-  spec.units[0].info.clear();
-  spec.units[0].strName = "BOOT";
+  SPackagePlan plan = Full();
+  plan.units[0].info.clear();
+  plan.units[0].strName = "BOOT";
   inspect_test::ScratchDir dir;
-  const std::string path = dir.Write("p.bin", mkfile::BuildPackage(spec));
+  const std::string path = dir.Write("p.bin", mkfile::BuildPackage(plan));
   inspect_test::TraceCapture trace;
   char version[64] = {};
   EXPECT_EQ(inspect::VerifyUpgradeFile(path.c_str(), version, sizeof version), 1);

@@ -109,19 +109,19 @@ bool CFileImage::WriteTo(const std::string& path) const {
   return ok && !ec;
 }
 
-CFileImage BuildPackage(const SPackageSpec& spec) {
+CFileImage BuildPackage(const SPackagePlan& plan) {
   CFileImage image;
-  const std::uint32_t firstUnit = spec.dwFirstUnitOffset.value_or(64);
+  const std::uint32_t firstUnit = plan.dwFirstUnitOffset.value_or(64);
 
   Bytes header(64, 0);
-  StoreText(header, 0, 16, spec.strName);
-  StoreText(header, 16, 40, spec.strVersion);
+  StoreText(header, 0, 16, plan.strName);
+  StoreText(header, 16, 40, plan.strVersion);
   StoreLE32(header, 56, firstUnit);
-  SealRecord(header, 60, spec.bBadHeaderCrc);
+  SealRecord(header, 60, plan.bBadHeaderCrc);
   image.Put(0, header);
 
   std::uint64_t at = firstUnit;
-  for (const SUnitSpec& unit : spec.units) {
+  for (const SUnitPlan& unit : plan.units) {
     const std::size_t count = unit.formats.size();
     const std::uint64_t size = 64 + 20 + 24 * count + 52 + unit.info.size() + unit.dwPayloadLen;
     const std::uint32_t next = unit.dwNextUnitOffset.value_or(static_cast<std::uint32_t>(at + size));
@@ -160,30 +160,30 @@ CFileImage BuildPackage(const SPackageSpec& spec) {
     image.Put(at + body.size() + unit.dwPayloadLen, {});  // the payload: zeros
     at += size;  // the next unit lies at this unit's end, whatever its header states
   }
-  image.Resize(std::max(image.Size(), spec.qwSize));
-  if (spec.qwTruncate) image.Resize(*spec.qwTruncate);
+  image.Resize(std::max(image.Size(), plan.qwSize));
+  if (plan.qwTruncate) image.Resize(*plan.qwTruncate);
   return image;
 }
 
-std::uint64_t ImageUnitOffset(const SImageSpec& spec, std::size_t index) {
+std::uint64_t ImageUnitOffset(const SImagePlan& plan, std::size_t index) {
   std::uint32_t at = 92;
-  for (std::size_t i = 0; i < index && i < spec.units.size(); ++i) {
-    std::uint32_t step = spec.units[i].dwHeadLen + spec.units[i].dwDataLen;
+  for (std::size_t i = 0; i < index && i < plan.units.size(); ++i) {
+    std::uint32_t step = plan.units[i].dwHeadLen + plan.units[i].dwDataLen;
     step = (step + 3u) & ~3u;
     at += step;
   }
   return at;
 }
 
-CFileImage BuildImage(const SImageSpec& spec) {
+CFileImage BuildImage(const SImagePlan& plan) {
   CFileImage image;
   Bytes lead(92, 0);
   Pattern(lead, 0, lead.size(), 0x4C);
   image.Put(0, lead);
-  for (std::size_t i = 0; i < spec.units.size(); ++i) {
-    const SImageUnitSpec& unit = spec.units[i];
-    const std::uint64_t at = ImageUnitOffset(spec, i);
-    const std::uint64_t end = ImageUnitOffset(spec, i + 1);
+  for (std::size_t i = 0; i < plan.units.size(); ++i) {
+    const SImageUnitPlan& unit = plan.units[i];
+    const std::uint64_t at = ImageUnitOffset(plan, i);
+    const std::uint64_t end = ImageUnitOffset(plan, i + 1);
     if (unit.byFill != 0 && end > at + 98) image.Put(at + 98, Bytes(static_cast<std::size_t>(end - at - 98), unit.byFill));
     Bytes header(98, 0);
     StoreLE32(header, 0, unit.dwMagic);
@@ -197,22 +197,22 @@ CFileImage BuildImage(const SImageSpec& spec) {
     image.Put(std::max(end, at + 98), {});
   }
   // The chain's end: the rounded end of the last unit, not the end of its 98-byte header.
-  const std::uint64_t chainEnd = ImageUnitOffset(spec, spec.units.size());
+  const std::uint64_t chainEnd = ImageUnitOffset(plan, plan.units.size());
   image.Resize(std::max(image.Size(), chainEnd));
-  if (spec.qwTrailing > 0) image.Put(chainEnd, Bytes(static_cast<std::size_t>(spec.qwTrailing), spec.byTrailing));
-  image.Resize(std::max(image.Size(), spec.qwSize));
+  if (plan.qwTrailing > 0) image.Put(chainEnd, Bytes(static_cast<std::size_t>(plan.qwTrailing), plan.byTrailing));
+  image.Resize(std::max(image.Size(), plan.qwSize));
   return image;
 }
 
-CFileImage BuildTrx(const STrxSpec& spec) {
+CFileImage BuildTrx(const STrxPlan& plan) {
   CFileImage image;
-  Bytes tag(std::min<std::size_t>(spec.strTag.size(), 16), 0);
-  StoreText(tag, 0, tag.size(), spec.strTag);
+  Bytes tag(std::min<std::size_t>(plan.strTag.size(), 16), 0);
+  StoreText(tag, 0, tag.size(), plan.strTag);
   image.Put(28, tag);
-  Bytes version(std::min<std::size_t>(spec.strVersion.size(), 32), 0);
-  StoreText(version, 0, version.size(), spec.strVersion);
+  Bytes version(std::min<std::size_t>(plan.strVersion.size(), 32), 0);
+  StoreText(version, 0, version.size(), plan.strVersion);
   image.Put(76, version);
-  image.Resize(spec.qwSize);
+  image.Resize(plan.qwSize);
   return image;
 }
 

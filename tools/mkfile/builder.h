@@ -35,15 +35,15 @@ class CFileImage {
 
 // --- upgrade packages ---------------------------------------------------------------
 
-struct SFormatSpec {
+struct SFormatPlan {
   std::uint32_t dwType = 1;
   bool bBadCrc = false;
 };
 
-struct SUnitSpec {
+struct SUnitPlan {
   std::string strName = "BOOT";     // written at the start of the 56-byte name area
   Bytes info = Bytes(16, 0x5A);     // the info data
-  std::vector<SFormatSpec> formats = {SFormatSpec{}};
+  std::vector<SFormatPlan> formats = {SFormatPlan{}};
   std::optional<std::uint32_t> dwFormatCount;     // stated count; default formats.size()
   std::optional<std::uint32_t> dwInfoLen;         // stated length; default info.size()
   std::optional<std::uint32_t> dwNextUnitOffset;  // stated; default: the end of this unit's payload
@@ -54,21 +54,21 @@ struct SUnitSpec {
   bool bBadInfoCrc = false;                       // the info header stays right
 };
 
-struct SPackageSpec {
+struct SPackagePlan {
   std::string strName = "UPGPKG 1.0";   // up to 16 bytes
   std::string strVersion = "1.0.0";     // up to 40 bytes; 40 leaves no NUL
   std::optional<std::uint32_t> dwFirstUnitOffset;  // default 64, right after the header
   bool bBadHeaderCrc = false;
-  std::vector<SUnitSpec> units;         // in file order, each at the end of the one before
+  std::vector<SUnitPlan> units;         // in file order, each at the end of the one before
   std::uint64_t qwSize = 0;             // pad with zeros to at least this size
   std::optional<std::uint64_t> qwTruncate;  // then cut to this size
 };
 
-CFileImage BuildPackage(const SPackageSpec& spec);
+CFileImage BuildPackage(const SPackagePlan& plan);
 
 // --- image unit files ----------------------------------------------------------------
 
-struct SImageUnitSpec {
+struct SImageUnitPlan {
   std::uint32_t dwMagic = 0xA55AAA55u;
   std::uint32_t dwHeadLen = 98;
   std::uint32_t dwDataLen = 0;
@@ -76,28 +76,28 @@ struct SImageUnitSpec {
   std::uint8_t byFill = 0;                 // data and fill bytes
 };
 
-struct SImageSpec {
-  std::vector<SImageUnitSpec> units;   // each at the rounded end of the one before
+struct SImagePlan {
+  std::vector<SImageUnitPlan> units;   // each at the rounded end of the one before
   std::uint64_t qwTrailing = 0;        // bytes after the last unit
   std::uint8_t byTrailing = 0;
   std::uint64_t qwSize = 0;            // pad with zeros to at least this size
 };
 
-CFileImage BuildImage(const SImageSpec& spec);
+CFileImage BuildImage(const SImagePlan& plan);
 
-// Offset of unit `index`'s header in a file built from `spec` (the chain's end for
+// Offset of unit `index`'s header in a file built from `plan` (the chain's end for
 // index == units.size()).
-std::uint64_t ImageUnitOffset(const SImageSpec& spec, std::size_t index);
+std::uint64_t ImageUnitOffset(const SImagePlan& plan, std::size_t index);
 
 // --- trx firmware images -------------------------------------------------------------
 
-struct STrxSpec {
+struct STrxPlan {
   std::uint64_t qwSize = 0x100000;
   std::string strTag = "Q770";      // up to 16 bytes at offset 28
   std::string strVersion = "1.2.3"; // up to 32 bytes at offset 76; 32 leaves no NUL
 };
 
-CFileImage BuildTrx(const STrxSpec& spec);
+CFileImage BuildTrx(const STrxPlan& plan);
 
 // --- seed corpora ----
 // An input of the whole-analysis fuzz target: one selector byte, then the file's bytes. The

@@ -55,7 +55,7 @@ bool Fail(const std::string& what) {
 
 // NAME[,info=N][,infobyte=B][,formats=T/T/..][,count=N][,infolen=N][,next=N][,payload=N]
 //     [,spoil=unit+fmthdr+entryI+infohdr+info]
-bool ParseUnit(const std::string& text, mkfile::SUnitSpec& unit) {
+bool ParseUnit(const std::string& text, mkfile::SUnitPlan& unit) {
   const std::vector<std::string> parts = Split(text, ',');
   unit.strName = parts[0];
   std::uint8_t infoByte = 0x5A;
@@ -107,7 +107,7 @@ bool ParseUnit(const std::string& text, mkfile::SUnitSpec& unit) {
 }
 
 // HEAD,DATA[,magic=N][,fill=B][,info=TEXT]  (info takes the rest of the text, commas included)
-bool ParseImageUnit(const std::string& text, mkfile::SImageUnitSpec& unit) {
+bool ParseImageUnit(const std::string& text, mkfile::SImageUnitPlan& unit) {
   std::string rest = text;
   const std::size_t infoAt = rest.find(",info=");
   if (infoAt != std::string::npos) {
@@ -181,24 +181,24 @@ int main(int argc, char** argv) {
   package->add_option("--size", o->size, "Pad with zeros to this size (K, M, G suffixes)");
   package->add_option("--truncate", o->truncate, "Cut the file to this size");
   package->callback([o, &status] {
-    mkfile::SPackageSpec spec;
-    spec.strName = o->name;
-    spec.strVersion = o->version;
-    spec.bBadHeaderCrc = o->badHeaderCrc;
+    mkfile::SPackagePlan plan;
+    plan.strName = o->name;
+    plan.strVersion = o->version;
+    plan.bBadHeaderCrc = o->badHeaderCrc;
     bool ok = true;
     if (!o->firstOffset.empty()) {
       auto v = ParseU32(o->firstOffset);
-      ok = v ? (spec.dwFirstUnitOffset = *v, true) : Fail("bad --first-offset");
+      ok = v ? (plan.dwFirstUnitOffset = *v, true) : Fail("bad --first-offset");
     }
     for (const std::string& u : o->units) {
-      mkfile::SUnitSpec unit;
+      mkfile::SUnitPlan unit;
       ok = ok && ParseUnit(u, unit);
-      spec.units.push_back(unit);
+      plan.units.push_back(unit);
     }
     std::uint64_t cut = 0;
-    ok = ok && SizeOption(o->size, spec.qwSize) && SizeOption(o->truncate, cut);
-    if (!o->truncate.empty()) spec.qwTruncate = cut;
-    status = ok && Write(mkfile::BuildPackage(spec), o->out) ? 0 : 1;
+    ok = ok && SizeOption(o->size, plan.qwSize) && SizeOption(o->truncate, cut);
+    if (!o->truncate.empty()) plan.qwTruncate = cut;
+    status = ok && Write(mkfile::BuildPackage(plan), o->out) ? 0 : 1;
   });
 
   CLI::App* image = app.add_subcommand("image", "An image unit file (chained 0xA55AAA55 unit headers)");
@@ -208,18 +208,18 @@ int main(int argc, char** argv) {
   image->add_option("--trailing-byte", o->trailingByte, "Value of the trailing bytes (default 0)");
   image->add_option("--size", o->size, "Pad with zeros to this size");
   image->callback([o, &status] {
-    mkfile::SImageSpec spec;
+    mkfile::SImagePlan plan;
     bool ok = true;
     for (const std::string& u : o->units) {
-      mkfile::SImageUnitSpec unit;
+      mkfile::SImageUnitPlan unit;
       ok = ok && ParseImageUnit(u, unit);
-      spec.units.push_back(unit);
+      plan.units.push_back(unit);
     }
     std::uint64_t byte = 0;
-    ok = ok && SizeOption(o->trailing, spec.qwTrailing) && SizeOption(o->trailingByte, byte) &&
-         SizeOption(o->size, spec.qwSize);
-    spec.byTrailing = static_cast<std::uint8_t>(byte);
-    status = ok && Write(mkfile::BuildImage(spec), o->out) ? 0 : 1;
+    ok = ok && SizeOption(o->trailing, plan.qwTrailing) && SizeOption(o->trailingByte, byte) &&
+         SizeOption(o->size, plan.qwSize);
+    plan.byTrailing = static_cast<std::uint8_t>(byte);
+    status = ok && Write(mkfile::BuildImage(plan), o->out) ? 0 : 1;
   });
 
   CLI::App* trx = app.add_subcommand("trx", "A \"trx\" firmware image (model tag at 28, version at 76)");
@@ -228,11 +228,11 @@ int main(int argc, char** argv) {
   trx->add_option("--tag", o->tag, "Model tag (default Q770)");
   trx->add_option("--version", o->version, "Version text (32 characters leave no NUL)");
   trx->callback([o, &status] {
-    mkfile::STrxSpec spec;
-    spec.strTag = o->tag;
-    spec.strVersion = o->version;
-    const bool ok = SizeOption(o->size, spec.qwSize);
-    status = ok && Write(mkfile::BuildTrx(spec), o->out) ? 0 : 1;
+    mkfile::STrxPlan plan;
+    plan.strTag = o->tag;
+    plan.strVersion = o->version;
+    const bool ok = SizeOption(o->size, plan.qwSize);
+    status = ok && Write(mkfile::BuildTrx(plan), o->out) ? 0 : 1;
   });
 
   CLI::App* seeds = app.add_subcommand("seeds", "The seed corpus of a fuzz target");
