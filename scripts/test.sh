@@ -19,9 +19,9 @@ ctest --preset linux -j"$jobs"
 step "build: AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake --preset linux-asan >/dev/null
 cmake --build build/asan -j"$jobs"
-step "tests: unit tests under ASan+UBSan"
+step "tests: unit and threaded tests under ASan+UBSan"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --preset linux-asan -L unit -j"$jobs"
+  ctest --preset linux-asan -L 'unit|threaded' -LE netns -j"$jobs"
 
 step "build: ThreadSanitizer"
 cmake --preset linux-tsan >/dev/null
