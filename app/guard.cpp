@@ -1,5 +1,5 @@
-// CWorkDlg's single-instance guard: the marker "KAV" per logon, and the refusal of a
-// second copy before its window is shown.
+// CWorkDlg's single-instance guard: the marker "KAV" per logon, the refusal of a second
+// copy before its window is shown, and then the archive tool's location.
 #include "platform/app.h"
 #include "platform/instance.h"
 #include "res/texts.h"
@@ -15,5 +15,5 @@ void CWorkDlg::CheckSingleInstance() {
     if (text && caption) MessageBox(text, caption);
     platform::ExitProcess(0);
   }
-  // The archive tool check follows here once it exists.
+  LocateArchiveTool();
 }

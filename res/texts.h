@@ -4,6 +4,8 @@
 // any other code there is no text (nullptr), and the caller shows nothing.
 #pragma once
 
+#include <cstddef>
+
 namespace texts {
 
 enum class Caption {
@@ -18,6 +20,8 @@ enum class Message {
   OpenFailed,       // the worker ended with "the file cannot be opened"
   CrcError,         // the worker ended because the whole-file CRC could not be computed
   AnotherInstance,  // start-up: a copy of the tool runs already in this logon
+  StopFirst,        // Open refused while a transmission is marked as running (Caption::Prompt)
+  ArchiveToolNeeded,  // start-up: the archive tool must be located (Caption::Notify)
 };
 
 const char* CaptionText(Caption c, int language);
@@ -34,5 +38,35 @@ enum class VersionText {
 };
 
 const char* VersionLineText(VersionText t, int language);
+
+// The captions the language switch sets, in the order it sets them: a control of the main
+// window and its two forms. The English forms are also the dialog template's.
+struct SControlCaption {
+  int nControlId;
+  const char* pszEnglish;
+  const char* pszChinese;
+};
+// The version-line dictionary: the pairs by which the language switch translates the text
+// the version line shows, in the order they are applied (the same in both directions;
+// longer texts before the texts they contain).
+struct SVersionPair {
+  const char* pszEnglish;
+  const char* pszChinese;
+};
+
+// A table with its length.
+template <class T>
+struct STable {
+  const T* pRows;
+  std::size_t nCount;
+  const T* begin() const { return pRows; }
+  const T* end() const { return pRows + nCount; }
+};
+
+STable<SControlCaption> ControlCaptions();
+STable<SVersionPair> VersionDictionary();
+
+// The form of a caption or a pair for a language; nullptr for a code other than 0 or 1.
+const char* CaptionForm(const SControlCaption& row, int language);
 
 }  // namespace texts

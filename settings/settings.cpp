@@ -8,7 +8,10 @@
 
 void CWorkDlg::InitSettings() {
   settings::MakeSettingsPath(m_szSettingsPath, sizeof m_szSettingsPath);
-  g_nLanguage = ReadLanguage();
+  // Only 0 and 1 name a language; any other stored value (a hand-edited file) starts the
+  // run in English, so that no message goes unshown.
+  const std::int32_t nLanguage = ReadLanguage();
+  g_nLanguage = (nLanguage == 0 || nLanguage == 1) ? nLanguage : 0;
   SetTransmissionDefaults();
   EnumAdapters();
   for (const inspect::SFileKindRow& row : inspect::kFileKindRows) m_mapFileKind.insert({row.pszExtension, row.nFileKind});

@@ -1,5 +1,6 @@
 // CWorkDlg: construction, control binding, the event table, initialisation, and the
-// handlers that belong to the window as such (system menu, minimised painting, Enter).
+// handlers that belong to the window as such (system menu, minimised painting, Enter), and
+// the boxes of the dialog in the current language.
 #include "ui/workdlg.h"
 
 #include <cstring>
@@ -44,14 +45,19 @@ void CWorkDlg::DoDataExchange(platform::CDataExchange* pDX) {
   platform::DDX_Control(pDX, IDC_CHECK_FORCE, m_checkForce);
 }
 
-// The event table, in the order of its entries. Open, Start, the timer, Stop, the language
-// box and the force check box get their entries together with their handlers.
+// The event table, in the order of its entries.
 const EventEntry CWorkDlg::kEvents[] = {
     {EventKind::SysCommand, 0, &platform::SysCommandHandler<CWorkDlg, &CWorkDlg::OnSysCommand>},
     {EventKind::Paint, 0, &platform::Handler<CWorkDlg, &CWorkDlg::OnPaint>},
     {EventKind::QueryDragIcon, 0, &platform::IconHandler<CWorkDlg, &CWorkDlg::OnQueryDragIcon>},
+    {EventKind::Command, IDC_BTN_OPEN, &platform::Handler<CWorkDlg, &CWorkDlg::OnOpen>},
+    {EventKind::Command, IDC_BTN_START, &platform::Handler<CWorkDlg, &CWorkDlg::OnStart>},
+    {EventKind::Timer, 0, &platform::TimerHandler<CWorkDlg, &CWorkDlg::OnTimer>},
     {EventKind::Command, IDC_BTN_REFRESH, &platform::Handler<CWorkDlg, &CWorkDlg::OnRefresh>},
+    {EventKind::Command, IDC_BTN_STOP, &platform::Handler<CWorkDlg, &CWorkDlg::OnStop>},
     {EventKind::SelChange, IDC_COMBO_NIC, &platform::Handler<CWorkDlg, &CWorkDlg::OnCbnSelchangeComboNic>},
+    {EventKind::SelChange, IDC_COMBO_LANGUAGE, &platform::Handler<CWorkDlg, &CWorkDlg::OnCbnSelchangeComboLanguage>},
+    {EventKind::Command, IDC_CHECK_FORCE, &platform::Handler<CWorkDlg, &CWorkDlg::OnBnClickedCheckForce>},
 };
 const platform::EventTable CWorkDlg::kEventTable = {kEvents, sizeof kEvents / sizeof kEvents[0]};
 
@@ -76,16 +82,6 @@ bool CWorkDlg::OnInitDialog() {
   CheckSingleInstance();
   InitControls();
   return true;
-}
-
-void CWorkDlg::InitControls() {
-  // The language box's selection and the language switch run first here once the language
-  // switch exists; until then the template's English captions stay.
-  FillAdapterBox();
-  m_comboPolicy.SetCurSel(0);
-  g_nPolicy = 1;
-  m_btnStop.EnableWindow(false);
-  UpdateData(false);
 }
 
 void CWorkDlg::OnSysCommand(unsigned nID, std::intptr_t lParam) {
@@ -120,4 +116,11 @@ void CWorkDlg::OnOK() {}
 std::int32_t CWorkDlg::FileKindOf(const std::string& ext) const {
   auto it = m_mapFileKind.find(ext);
   return it == m_mapFileKind.end() ? 0 : it->second;
+}
+
+void CWorkDlg::ShowMessage(texts::Message eMessage, texts::Caption eCaption) {
+  const int nLanguage = g_nLanguage;
+  const char* pszText = texts::MessageText(eMessage, nLanguage);
+  const char* pszCaption = texts::CaptionText(eCaption, nLanguage);
+  if (pszText != nullptr && pszCaption != nullptr) MessageBox(pszText, pszCaption);
 }

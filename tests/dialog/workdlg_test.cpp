@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/work.h"
+#include "exit_guard.h"
 #include "platform/app.h"
 #include "platform/headless/headless_host.h"
 #include "platform/instance.h"
@@ -28,6 +29,10 @@ platform::AdapterListStatus FakeList(std::vector<platform::AdapterInfo>& out) {
   return g_fakeStatus;
 }
 
+// The archive tool's usual place in these tests: a file in the test's scratch folder.
+std::string g_strDefaultRar;
+const char* DefaultRar() { return g_strDefaultRar.c_str(); }
+
 platform::AdapterInfo Adapter(const std::string& description, const std::string& ip) {
   platform::AdapterInfo a;
   a.description = description;
@@ -42,12 +47,19 @@ class WorkDlgTest : public ::testing::Test {
     g_fakeAdapters = {Adapter("eth0 Intel", "10.0.0.12"), Adapter("eth0 Intel", "10.0.0.1"), Adapter("wlan0", "0.0.0.0")};
     g_fakeStatus = platform::AdapterListStatus::Ok;
     g_pfnListAdapters = &FakeList;
+    g_strDefaultRar = dir.Path("rar");
+    ScratchFolder::Write(g_strDefaultRar, "archiver");
+    g_pfnDefaultArchiveToolPath = &DefaultRar;
   }
   void TearDown() override {
     g_pfnListAdapters = &platform::ListAdapters;
+    g_pfnDefaultArchiveToolPath = &DefaultArchiveToolPath;
     ResetTransmissionState();
   }
   std::string SettingsBytes() const { return ScratchFolder::Read(dir.Path("ip.bak")); }
+  // What a start without a settings file writes: the archive tool found at its usual place,
+  // then the language of the switch's first run.
+  std::string FirstStartBytes() const { return "[ip]\r\nrar=" + g_strDefaultRar + "\r\nlanguage=0\r\n"; }
 
   ScratchFolder dir;  // current directory and runtime directory of this test
   HeadlessHost host;
@@ -134,7 +146,8 @@ TEST_F(WorkDlgTest, EveryStepRunsBeforeTheWindowIsShown) {
   EXPECT_EQ(languageAtShow, 1);        // the stored language, read by InitSettings
   EXPECT_EQ(shownSelection, 2);        // the adapter box filled and reselected before showing
   EXPECT_LT(LogIndex(host, "create 102"), LogIndex(host, "show 102"));
-  EXPECT_EQ(SettingsBytes(), "[ip]\r\nlanguage=1\r\nlast=wlan0\r\n");  // start-up wrote nothing
+  // Start-up added the archive tool's place and rewrote the language with the same value.
+  EXPECT_EQ(SettingsBytes(), "[ip]\r\nlanguage=1\r\nlast=wlan0\r\nrar=" + g_strDefaultRar + "\r\n");
 }
 
 TEST_F(WorkDlgTest, EnterNeverClosesTheWindowEscapeAndTheCloseBoxDo) {
@@ -310,7 +323,10 @@ TEST_F(WorkDlgTest, AdapterBoxReselectsTheRememberedAdapterByPrefix) {
     EXPECT_EQ(sel, r.selected) << r.name;
     EXPECT_EQ(items, (std::vector<std::string>{"eth0 Intel...IP:10.0.0.12", "eth0 Intel...IP:10.0.0.1", "wlan0...IP:0.0.0.0"}))
         << r.name;
-    EXPECT_EQ(std::filesystem::exists(dir.Path("ip.bak")), r.settings != nullptr) << r.name;  // start-up wrote nothing
+    // Start-up never stores an adapter.
+    EXPECT_EQ(SettingsBytes().find("last=") != std::string::npos,
+              r.settings != nullptr && std::string(r.settings).find("last=") != std::string::npos)
+        << r.name;
   }
 }
 
@@ -318,12 +334,12 @@ TEST_F(WorkDlgTest, SelectingAnAdapterStoresItAndRefreshReselectsIt) {
   CWorkDlg dlg;
   host.OnShow(IDD_WORK_DIALOG, [&](HeadlessWindow& w) {
     ASSERT_TRUE(w.SelectItem(IDC_COMBO_NIC, 1));
-    EXPECT_EQ(SettingsBytes(), "[ip]\r\nlast=eth0 Intel...IP:10.0.0.1\r\n");
+    EXPECT_EQ(SettingsBytes(), FirstStartBytes() + "last=eth0 Intel...IP:10.0.0.1\r\n");
     // Refresh with the same list: the remembered text is a prefix of item 0, which wins.
     ASSERT_TRUE(w.Click(IDC_BTN_REFRESH));
     EXPECT_EQ(w.Control(IDC_COMBO_NIC).curSel, 0);
     ASSERT_TRUE(w.SelectItem(IDC_COMBO_NIC, 2));
-    EXPECT_EQ(SettingsBytes(), "[ip]\r\nlast=wlan0...IP:0.0.0.0\r\n");
+    EXPECT_EQ(SettingsBytes(), FirstStartBytes() + "last=wlan0...IP:0.0.0.0\r\n");
     // The adapters change order: Refresh finds the remembered one at its new place.
     std::reverse(g_fakeAdapters.begin(), g_fakeAdapters.end());
     ASSERT_TRUE(w.Click(IDC_BTN_REFRESH));
@@ -334,7 +350,7 @@ TEST_F(WorkDlgTest, SelectingAnAdapterStoresItAndRefreshReselectsIt) {
     ASSERT_TRUE(w.Click(IDC_BTN_REFRESH));
     EXPECT_TRUE(w.Control(IDC_COMBO_NIC).items.empty());
     EXPECT_EQ(w.Control(IDC_COMBO_NIC).curSel, platform::CB_ERR);
-    EXPECT_EQ(SettingsBytes(), "[ip]\r\nlast=wlan0...IP:0.0.0.0\r\n");  // a refill stores nothing
+    EXPECT_EQ(SettingsBytes(), FirstStartBytes() + "last=wlan0...IP:0.0.0.0\r\n");  // a refill stores nothing
     w.PressEscape();
   });
   dlg.DoModal();
@@ -349,6 +365,7 @@ TEST_F(SecondCopyTest, EnglishRefusalThenExitZeroWithoutShowingTheWindow) {
   ScratchFolder::Write(dir.Path("ip.bak"), "[ip]\r\nlanguage=0\r\n");
   EXPECT_EXIT(
       {
+        ExpectingExit();
         CWorkDlg dlg;
         dlg.DoModal();
       },
@@ -361,21 +378,26 @@ TEST_F(SecondCopyTest, ChineseRefusal) {
   ScratchFolder::Write(dir.Path("ip.bak"), "[ip]\r\nlanguage=1\r\n");
   EXPECT_EXIT(
       {
+        ExpectingExit();
         CWorkDlg dlg;
         dlg.DoModal();
       },
       ::testing::ExitedWithCode(0), "^create 102\nbox 102 错误: 已经有一个升级工具的实例在运行!\nexit 0\n$");
 }
 
-TEST_F(SecondCopyTest, OtherLanguageValueEndsWithoutAnyBox) {
+TEST_F(SecondCopyTest, AStoredLanguageOtherThanZeroOrOneRefusesInEnglish) {
   ASSERT_EQ(platform::CreateInstanceMarker("KAV"), platform::InstanceMarker::Created);
-  ScratchFolder::Write(dir.Path("ip.bak"), "[ip]\r\nlanguage=2\r\n");
-  EXPECT_EXIT(
-      {
-        CWorkDlg dlg;
-        dlg.DoModal();
-      },
-      ::testing::ExitedWithCode(0), "^create 102\nexit 0\n$");
+  for (const char* value : {"2", "-1", "7x"}) {
+    ScratchFolder::Write(dir.Path("ip.bak"), std::string("[ip]\r\nlanguage=") + value + "\r\n");
+    EXPECT_EXIT(
+        {
+          ExpectingExit();
+          CWorkDlg dlg;
+          dlg.DoModal();
+        },
+        ::testing::ExitedWithCode(0), "^create 102\nbox 102 Error: One instance of upgrade tool is running!\nexit 0\n$")
+        << value;
+  }
 }
 
 TEST_F(SecondCopyTest, TheFirstCopyRunsOnUnaffected) {

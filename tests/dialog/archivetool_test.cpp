@@ -1,0 +1,178 @@
+// The archive tool's location at start-up, on the headless host: the usual place, the
+// stored path, the prompt and the file dialog again and again, the cancel that ends the
+// program, and the platform's usual place.
+#include "flow_support.h"
+#include "platform/files.h"
+#include "platform/instance.h"
+
+using namespace flow;
+using platform::headless::Owner;
+
+namespace {
+
+constexpr const char kFilter[] = "WinRAR execution (*.exe)|*.exe|All Files(*.*)|*.*|";
+constexpr const char kEnglishPrompt[] =
+    "Running upgrade.exe needs WinRAR.exe.\nPlease install it at first, and select the path of WinRAR.exe.\n"
+    "If you already installed WinRAR.exe, please choose its path.";
+constexpr const char kChinesePrompt[] =
+    "组播升级工具中有项功能依赖于WinRAR.\n请先安装它, 然后选择WinRAR.exe的详细路径.\n"
+    "如果您已经安装了WinRAR, 请直接选择WinRAR.exe的详细路径.";
+
+class ArchiveToolTest : public FlowTestBase {
+ protected:
+  std::string Settings() const { return ScratchFolder::Read(dir.Path("ip.bak")); }
+  // Runs the window; answers whether it was shown.
+  bool Start() {
+    bool shown = false;
+    Run([&](HeadlessWindow& w) {
+      shown = true;
+      w.PressEscape();
+    });
+    return shown;
+  }
+  void NoDefault() { g_strDefaultRar = dir.Path("not-installed/rar"); }
+  std::size_t Prompts() const {
+    std::size_t n = 0;
+    for (const auto& b : host.MessageBoxes())
+      if (b.caption == "Notify" || b.caption == "提醒") ++n;
+    return n;
+  }
+};
+
+}  // namespace
+
+TEST_F(ArchiveToolTest, FoundAtItsUsualPlaceWithoutAnyPrompt) {
+  ASSERT_FALSE(std::filesystem::exists(dir.Path("ip.bak")));
+  EXPECT_TRUE(Start());
+  EXPECT_TRUE(host.MessageBoxes().empty());
+  EXPECT_TRUE(host.FileDialogs().empty());
+  // The settings file was made for it; the language follows from the switch's first run.
+  EXPECT_EQ(Settings(), "[ip]\r\nrar=" + g_strDefaultRar + "\r\nlanguage=0\r\n");
+}
+
+TEST_F(ArchiveToolTest, AnEmptyValueCountsAsNotSet) {
+  ScratchFolder::Write(dir.Path("ip.bak"), "[ip]\r\nrar=\r\n");
+  EXPECT_TRUE(Start());
+  EXPECT_TRUE(host.MessageBoxes().empty());
+  EXPECT_EQ(Settings(), "[ip]\r\nrar=" + g_strDefaultRar + "\r\nlanguage=0\r\n");
+}
+
+TEST_F(ArchiveToolTest, NothingFoundAndCancelledEndsWithZeroAndNoSettingsFile) {
+  NoDefault();
+  EXPECT_EXIT(
+      {
+        ExpectingExit();
+        Start();
+      },
+      ::testing::ExitedWithCode(0),
+      "^create 102\nbox 102 Notify: Running upgrade.exe needs WinRAR.exe.*\nfile 102 WinRAR execution [^\n]*\nexit 0\n$");
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("ip.bak")));
+}
+
+TEST_F(ArchiveToolTest, PromptThenChoiceThenTheStartGoesOn) {
+  NoDefault();
+  const std::string chosen = dir.Path("WinRAR.exe");
+  ScratchFolder::Write(chosen, "x");
+  host.AnswerFileDialog(chosen);
+  EXPECT_TRUE(Start());
+  ASSERT_EQ(host.MessageBoxes().size(), 1u);
+  EXPECT_EQ(host.MessageBoxes()[0].caption, "Notify");
+  EXPECT_EQ(host.MessageBoxes()[0].text, kEnglishPrompt);
+  EXPECT_EQ(host.MessageBoxes()[0].owner, Owner::Dialog);
+  EXPECT_FALSE(host.MessageBoxes()[0].ownerVisible);  // before the window is shown
+  ASSERT_EQ(host.FileDialogs().size(), 1u);
+  EXPECT_EQ(host.FileDialogs()[0].filter, kFilter);
+  EXPECT_EQ(Settings(), "[ip]\r\nrar=" + chosen + "\r\nlanguage=0\r\n");
+}
+
+TEST_F(ArchiveToolTest, APathThatDoesNotExistIsStoredAndAskedForAgain) {
+  NoDefault();
+  const std::string chosen = dir.Path("rar-here");
+  ScratchFolder::Write(chosen, "x");
+  host.AnswerFileDialog(dir.Path("typed-but-absent.exe"));
+  host.AnswerFileDialog(chosen);
+  EXPECT_TRUE(Start());
+  EXPECT_EQ(Prompts(), 2u);
+  EXPECT_EQ(host.FileDialogs().size(), 2u);
+  EXPECT_EQ(Settings(), "[ip]\r\nrar=" + chosen + "\r\nlanguage=0\r\n");
+}
+
+TEST_F(ArchiveToolTest, AStoredPathSinceRemovedPromptsEvenWhenTheUsualPlaceHasIt) {
+  ScratchFolder::Write(dir.Path("ip.bak"), "[ip]\r\nrar=" + dir.Path("removed.exe") + "\r\n");
+  const std::string chosen = dir.Path("again.exe");
+  ScratchFolder::Write(chosen, "x");
+  host.AnswerFileDialog(chosen);
+  EXPECT_TRUE(Start());
+  EXPECT_EQ(Prompts(), 1u);
+  EXPECT_EQ(Settings(), "[ip]\r\nrar=" + chosen + "\r\nlanguage=0\r\n");  // not the usual place
+}
+
+TEST_F(ArchiveToolTest, AStoredFolderPasses) {
+  std::filesystem::create_directory(dir.Path("WinRAR"));
+  ScratchFolder::Write(dir.Path("ip.bak"), "[ip]\r\nrar=" + dir.Path("WinRAR") + "\r\n");
+  NoDefault();
+  EXPECT_TRUE(Start());
+  EXPECT_TRUE(host.MessageBoxes().empty());
+  EXPECT_TRUE(host.FileDialogs().empty());
+}
+
+TEST_F(ArchiveToolTest, TheChinesePromptWithLanguageOne) {
+  NoDefault();
+  ScratchFolder::Write(dir.Path("ip.bak"), "[ip]\r\nlanguage=1\r\n");
+  const std::string chosen = dir.Path("WinRAR.exe");
+  ScratchFolder::Write(chosen, "x");
+  host.AnswerFileDialog(chosen);
+  EXPECT_TRUE(Start());
+  ASSERT_EQ(host.MessageBoxes().size(), 1u);
+  EXPECT_EQ(host.MessageBoxes()[0].caption, "提醒");
+  EXPECT_EQ(host.MessageBoxes()[0].text, kChinesePrompt);
+  ASSERT_EQ(host.FileDialogs().size(), 1u);
+  EXPECT_EQ(host.FileDialogs()[0].filter, kFilter);  // the filter stays in English
+}
+
+TEST_F(ArchiveToolTest, APathLongerThan255CharactersIsKeptWhole) {
+  NoDefault();
+  const std::string folder = dir.Path(std::string(200, 'd'));
+  std::filesystem::create_directory(folder);
+  const std::string chosen = folder + "/" + std::string(150, 'r') + ".exe";
+  ScratchFolder::Write(chosen, "x");
+  ASSERT_GT(chosen.size(), 255u);
+  host.AnswerFileDialog(chosen);
+  EXPECT_TRUE(Start());
+  EXPECT_EQ(Prompts(), 1u);
+  EXPECT_EQ(Settings(), "[ip]\r\nrar=" + chosen + "\r\nlanguage=0\r\n");
+  // The next start finds it stored, without a prompt.
+  dir.FreshRuntime();
+  EXPECT_TRUE(Start());
+  EXPECT_EQ(Prompts(), 1u);
+}
+
+TEST_F(ArchiveToolTest, APathLongerThanTheBufferIsNotStored) {
+  NoDefault();
+  const std::string tooLong = "/" + std::string(kArchiveToolPathSize, 'x');
+  const std::string chosen = dir.Path("WinRAR.exe");
+  ScratchFolder::Write(chosen, "x");
+  host.AnswerFileDialog(tooLong);
+  host.AnswerFileDialog(chosen);
+  EXPECT_TRUE(Start());
+  EXPECT_EQ(Prompts(), 2u);
+  EXPECT_EQ(Settings(), "[ip]\r\nrar=" + chosen + "\r\nlanguage=0\r\n");
+}
+
+TEST_F(ArchiveToolTest, ASecondCopyIsRefusedBeforeTheArchiveToolIsLookedFor) {
+  NoDefault();
+  ASSERT_EQ(platform::CreateInstanceMarker("KAV"), platform::InstanceMarker::Created);
+  EXPECT_EXIT(
+      {
+        ExpectingExit();
+        Start();
+      },
+      ::testing::ExitedWithCode(0), "^create 102\nbox 102 Error: One instance of upgrade tool is running!\nexit 0\n$");
+}
+
+TEST(ArchiveToolDefault, TheUsualPlaceOfEachPlatform) {
+  EXPECT_STREQ(DefaultArchiveToolPathFor('\\'), "C:\\Program Files\\WinRAR\\WinRAR.exe");
+  EXPECT_STREQ(DefaultArchiveToolPathFor('/'), "/usr/bin/rar");
+  EXPECT_STREQ(DefaultArchiveToolPath(), platform::PathSeparator() == '/' ? "/usr/bin/rar"
+                                                                         : "C:\\Program Files\\WinRAR\\WinRAR.exe");
+}

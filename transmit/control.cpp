@@ -1,0 +1,175 @@
+// CWorkDlg's side of a transmission: Start, Stop, the 10 ms timer that shows the progress
+// and turns the worker's result into a message, and the window's destruction.
+#include <cstdint>
+#include <cstdio>
+
+#include "inspect/fileio.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
+#include "res/texts.h"
+#include "transmit/datagram.h"
+#include "transmit/sender.h"
+#include "transmit/state.h"
+#include "ui/workdlg.h"
+
+std::atomic<platform::ThreadProc> g_pfnTransmissionProc{&TransmissionThreadProc};
+
+namespace {
+
+constexpr unsigned kProgressTimer = 1;
+constexpr unsigned kProgressPeriodMs = 10;
+
+std::atomic<int> g_nWorkersRunning{0};
+
+// The worker's procedure, counted while it runs. The count is taken up by Start before the
+// thread exists, so that a worker is counted from the moment it is asked for.
+std::uint32_t CountedTransmissionProc(std::intptr_t param) {
+  const std::uint32_t dwResult = g_pfnTransmissionProc.load()(param);
+  g_nWorkersRunning.fetch_sub(1);
+  return dwResult;
+}
+
+// Whether the file opens for reading (a folder does not), closed again at once.
+bool FileOpensForReading(const char* pszPath) {
+  std::FILE* file = inspect::OpenForReading(pszPath);
+  if (file == nullptr) return false;
+  std::fclose(file);
+  return true;
+}
+
+// An earlier worker that has been asked to stop ends within one datagram or one set-up
+// attempt; it is given that time, and no more than kEarlierWorkerWaitMs, so that two
+// workers never share the datagram buffers.
+void WaitForEarlierWorker() {
+  for (unsigned nWaited = 0; g_nWorkersRunning.load() > 0 && nWaited < kEarlierWorkerWaitMs; ++nWaited) {
+    platform::SleepMs(1);
+  }
+}
+
+}  // namespace
+
+int TransmissionWorkersRunning() { return g_nWorkersRunning.load(); }
+
+// The bar's position: 100 for a file of at most one datagram, else the share of the file up
+// to the current datagram, truncated, in 64 bits so that no 32-bit operands overflow, and
+// within the bar's range.
+int ProgressPosition(std::uint32_t dwPacketNo, std::uint32_t dwFileLength) {
+  if (dwFileLength <= kChunkSize) return 100;
+  const std::uint64_t qwPos = static_cast<std::uint64_t>(dwPacketNo) * kChunkSize * 100u / dwFileLength;
+  return qwPos > 100u ? 100 : static_cast<int>(qwPos);
+}
+
+void CWorkDlg::OnStart() {
+  WaitForEarlierWorker();
+
+  g_dwPacketNo = 0;
+  g_dwPassCount = 0;
+  m_progress.SetPos(0);
+  m_strSendTime.clear();
+  m_strPacketNo.clear();
+  UpdateData(false);
+
+  if (!FileOpensForReading(g_szFilePath)) {
+    ShowMessage(texts::Message::FileUnreadable, texts::Caption::Error);
+    m_strPath.clear();  // g_szFilePath itself stays
+    UpdateData(false);
+    return;
+  }
+  // MeasureBinFile only for a file that fits the policy.
+  if (g_nPolicy != g_nFilePolicy || MeasureBinFile(g_szFilePath) != 0) {
+    ShowMessage(texts::Message::PolicyMismatch, texts::Caption::Error);
+    UpdateData(false);
+    return;
+  }
+  UpdateData(false);
+
+  g_nRunState = RUN_STARTED;
+
+  if (!FileOpensForReading(g_szFilePath)) {
+    ShowMessage(texts::Message::FileUnreadable, texts::Caption::Error);
+    m_strPath.clear();
+    g_dwPacketNo = 0;
+    g_dwPassCount = 0;
+    m_progress.SetPos(0);
+    m_strSendTime.clear();
+    m_strPacketNo.clear();
+    UpdateData(false);
+    return;
+  }
+  UpdateData(false);
+
+  // The worker ended with a fatal result and left the flag set: this press only clears it.
+  if (g_bSending == 1) {
+    g_bSending = 0;
+    return;
+  }
+
+  SetTimer(kProgressTimer, kProgressPeriodMs);
+  g_nWorkersRunning.fetch_add(1);
+  m_pWorkerThread = platform::StartWorkerThread(&CountedTransmissionProc, m_comboNic.GetCurSel(),
+                                                platform::ThreadPriority::Normal);
+  if (!m_pWorkerThread) g_nWorkersRunning.fetch_sub(1);
+
+  if (m_btnStart.IsWindowEnabled()) {
+    m_btnStart.EnableWindow(false);
+    m_btnRefresh.EnableWindow(false);
+    m_btnOpen.EnableWindow(false);
+    m_comboNic.EnableWindow(false);
+    m_btnStop.EnableWindow(true);
+  }
+}
+
+void CWorkDlg::OnStop() {
+  g_bSending = 0;
+  g_nRunState = RUN_STOPPED;
+  m_btnStop.EnableWindow(false);
+  m_btnStart.EnableWindow(true);
+  m_btnRefresh.EnableWindow(true);
+  m_btnOpen.EnableWindow(true);
+  m_comboNic.EnableWindow(true);
+  OnRefresh();
+  KillTimer(kProgressTimer);
+}
+
+void CWorkDlg::OnTimer(unsigned nIDEvent) {
+  if (nIDEvent != kProgressTimer) return;
+
+  const std::uint32_t dwPassCount = g_dwPassCount;
+  const std::uint32_t dwPacketNo = g_dwPacketNo;
+  m_strSendTime = std::to_string(dwPassCount);  // the counters are unsigned, shown as such
+  m_strPacketNo = std::to_string(dwPacketNo);
+
+  const std::uint32_t dwFileLength = g_dwFileLength;
+  if (dwFileLength != 0) {
+    m_progress.SetPos(ProgressPosition(dwPacketNo, dwFileLength));
+    m_progress.UpdateWindow();
+    SetDlgItemText(IDC_EDIT_SENDTIME, m_strSendTime);
+    SetDlgItemText(IDC_EDIT_PACKETNO, m_strPacketNo);
+  }
+
+  const std::int32_t nResult = g_nResult;
+  if (nResult != 0) {
+    if (nResult == TX_ERR_OPEN || nResult == TX_ERR_CRC) {
+      g_nResult = 0;  // the ticks that come while the box is open show no second one
+      ShowMessage(nResult == TX_ERR_OPEN ? texts::Message::OpenFailed : texts::Message::CrcError,
+                  texts::Caption::Error);
+    }
+    if (g_nResult == TX_RETRY) {
+      m_btnStop.EnableWindow(true);
+      m_btnStart.EnableWindow(false);
+    } else {
+      m_btnStop.EnableWindow(false);
+      m_btnStart.EnableWindow(true);
+      m_btnRefresh.EnableWindow(true);
+      m_btnOpen.EnableWindow(true);
+      m_comboNic.EnableWindow(true);
+    }
+    UpdateData(false);
+  }
+}
+
+bool CWorkDlg::DestroyWindow() {
+  g_bSending = 0;
+  KillTimer(kProgressTimer);
+  return platform::CDialog::DestroyWindow();
+}
