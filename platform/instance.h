@@ -17,4 +17,8 @@ enum class InstanceMarker {
 // Creates or opens the marker `name` and keeps it for the rest of the process's life.
 InstanceMarker CreateInstanceMarker(const char* name);
 
+// For tests that run the start-up more than once in one process: lets go of every marker
+// this process made, as the end of the process would.
+void ReleaseInstanceMarkers();
+
 }  // namespace platform

@@ -10,10 +10,15 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace platform {
 namespace {
+
+std::mutex g_lock;
+std::vector<int> g_held;  // the descriptors that hold our locks
 
 bool IsOwnDirectory(const std::string& dir) {
   struct stat st;
@@ -43,10 +48,20 @@ InstanceMarker CreateInstanceMarker(const char* name) {
   do {
     rc = flock(fd, LOCK_EX | LOCK_NB);
   } while (rc != 0 && errno == EINTR);
-  if (rc == 0) return InstanceMarker::Created;  // fd stays open: the lock lives with us
+  if (rc == 0) {  // fd stays open: the lock lives with us
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_held.push_back(fd);
+    return InstanceMarker::Created;
+  }
   int err = errno;
   close(fd);
   return err == EWOULDBLOCK ? InstanceMarker::AlreadyExists : InstanceMarker::Failed;
+}
+
+void ReleaseInstanceMarkers() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  for (int fd : g_held) close(fd);
+  g_held.clear();
 }
 
 }  // namespace platform

@@ -1,25 +1,35 @@
 // A scratch folder per test: the current directory and the runtime directory of the
-// running-copy marker both point into it, and it is removed afterwards.
+// running-copy marker both point into it, and it is removed afterwards. The test starts as
+// a new process would: holding no running-copy marker.
 #pragma once
 
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <list>
+#include <random>
 #include <sstream>
 #include <string>
+
+#include "platform/files.h"
+#include "platform/instance.h"
 
 class ScratchFolder {
  public:
   ScratchFolder() {
-    char tmpl[] = "/tmp/upgrade-test-XXXXXX";
-    dir_ = mkdtemp(tmpl);
     old_ = std::filesystem::current_path();
+    std::random_device rd;
+    std::filesystem::path dir;
+    do {
+      dir = std::filesystem::temp_directory_path() / ("upgrade-test-" + std::to_string(rd()));
+    } while (!std::filesystem::create_directory(dir));
+    std::filesystem::current_path(dir);
+    dir_ = std::filesystem::current_path().string();  // in the form the system reports it
     std::filesystem::create_directory(dir_ + "/run");
     std::filesystem::permissions(dir_ + "/run", std::filesystem::perms::owner_all);
-    setenv("XDG_RUNTIME_DIR", (dir_ + "/run").c_str(), 1);
-    std::filesystem::current_path(dir_);
+    SetEnv("XDG_RUNTIME_DIR", dir_ + "/run");
+    platform::ReleaseInstanceMarkers();
   }
   ~ScratchFolder() {
     std::filesystem::current_path(old_);
@@ -33,9 +43,18 @@ class ScratchFolder {
     std::string run = dir_ + "/run/" + std::to_string(++runs_);
     std::filesystem::create_directory(run);
     std::filesystem::permissions(run, std::filesystem::perms::owner_all);
-    setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
+    SetEnv("XDG_RUNTIME_DIR", run);
+    platform::ReleaseInstanceMarkers();
   }
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  // A name in the folder, joined as the program joins the settings path.
+  std::string Path(const std::string& name) const { return dir_ + platform::PathSeparator() + name; }
+
+  // putenv is in the C runtime of both systems; it keeps the text, so the texts stay here.
+  static void SetEnv(const std::string& name, const std::string& value) {
+    static std::list<std::string> texts;
+    texts.push_back(name + "=" + value);
+    putenv(texts.back().data());
+  }
 
   static std::string Read(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
