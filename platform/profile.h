@@ -28,6 +28,11 @@ std::uint32_t GetPrivateProfileInt(const char* section, const char* key, int def
 // Stores key=value in the section; false when the file could not be written.
 bool WritePrivateProfileString(const char* section, const char* key, const char* value, const char* path);
 
+// True where the three functions above are the system's own (Windows): how they treat lines
+// written by hand (blanks, letter case of a replaced key) is then the system's, not the rules
+// below. False where they are ours.
+bool ProfileFunctionsAreTheSystems();
+
 // The rules themselves, over a file's bytes (used by the file functions above; tested on
 // their own).
 namespace profile {

@@ -106,4 +106,6 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
   return ReplaceFile(path, profile::StoreValue(content, section, key, value), mode);
 }
 
+bool ProfileFunctionsAreTheSystems() { return false; }
+
 }  // namespace platform

@@ -50,4 +50,6 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
                                       Widen(path).c_str()) != FALSE;
 }
 
+bool ProfileFunctionsAreTheSystems() { return true; }
+
 }  // namespace platform
