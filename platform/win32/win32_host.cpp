@@ -26,7 +26,9 @@
 namespace platform::win32 {
 namespace {
 
-constexpr UINT kShownMessage = WM_APP + 1;  // posted at WM_INITDIALOG: runs once the window shows
+// A test's probe runs on this timer once the window is on screen (the system shows a dialog
+// when its message queue first runs empty).
+constexpr UINT_PTR kProbeTimer = 0x7F01;
 
 // --- the template in memory ------------------------------------------------------------
 
@@ -418,9 +420,10 @@ class Win32Window final : public DialogWindow, public WindowProbe {
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
   }
   Rect DialogUnitsToPixels(int x, int y, int cx, int cy) const override {
-    RECT r{x, y, x + cx, y + cy};
-    MapDialogRect(m_hwnd, &r);
-    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+    // Place and size each on its own, as the dialog manager maps a control's.
+    RECT at{x, y, cx, cy};
+    MapDialogRect(m_hwnd, &at);
+    return {at.left, at.top, at.right, at.bottom};
   }
   bool ControlVisible(int id) const override { return IsControlVisible(id); }
   bool ControlEnabled(int id) const override { return IsControlEnabled(id); }
@@ -588,17 +591,9 @@ INT_PTR Win32Window::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_INITDIALOG: {
       InitPictures();
       m_dlg.AttachWindow(this);
-      PostMessageW(m_hwnd, kShownMessage, 0, 0);
-      return m_dlg.OnInitDialog() ? TRUE : FALSE;
-    }
-    case kShownMessage: {
       auto it = g_probes.find(m_dlg.Template().id);
-      if (it != g_probes.end() && !it->second.empty()) {
-        auto probe = std::move(it->second.front());
-        it->second.pop_front();
-        probe(*this);
-      }
-      return TRUE;
+      if (it != g_probes.end() && !it->second.empty()) ::SetTimer(m_hwnd, kProbeTimer, 20, nullptr);
+      return m_dlg.OnInitDialog() ? TRUE : FALSE;
     }
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
@@ -620,6 +615,17 @@ INT_PTR Win32Window::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case WM_TIMER: {
+      if (wParam == kProbeTimer) {
+        if (!::IsWindowVisible(m_hwnd)) return TRUE;
+        ::KillTimer(m_hwnd, kProbeTimer);
+        auto it = g_probes.find(m_dlg.Template().id);
+        if (it != g_probes.end() && !it->second.empty()) {
+          auto probe = std::move(it->second.front());
+          it->second.pop_front();
+          probe(*this);
+        }
+        return TRUE;
+      }
       EventArgs a;
       a.nID = static_cast<unsigned>(wParam);
       m_dlg.Dispatch(EventKind::Timer, 0, a);

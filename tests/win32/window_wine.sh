@@ -4,9 +4,9 @@
 # "One instance of upgrade tool is running!" (in Chinese when the settings say so) and ends
 # with status 0, leaving the first copy running; once the first copy has closed, a new start
 # shows the window again. Screenshots land in OUTDIR.
-#   window_wine.sh UPGRADE_EXE WINPROBE_EXE OUTDIR
+#   window_wine.sh UPGRADE_EXE WINPROBE_EXE OUTDIR [WIN32_WINDOW_TEST_EXE]
 set -euo pipefail
-upgrade=$1 probe=$2 out=$3
+upgrade=$1 probe=$2 out=$3 hosttest=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine_env.sh"
 command -v Xvfb >/dev/null || { echo "SKIP: Xvfb is not installed"; exit 77; }
@@ -53,6 +53,12 @@ printf '[ip]\r\nrar=C:\\windows\\notepad.exe\r\nlanguage=0\r\n' > ip.bak
 title="Upgrade Tool(ZR880)"
 fail() { echo "FAIL: $*"; exit 1; }
 shot() { import -window root "$out/$1" 2>/dev/null || xwd -root -silent > "$out/${1%.png}.xwd" || true; }
+
+# The Win32 host in one process: places, system menu, About box, keys.
+if [ -n "$hosttest" ]; then
+  "$WINE" "$hosttest" "$(winepath -w "$out" 2>/dev/null)" || fail "the Win32 host test failed"
+  for b in "$out"/win32_*.bmp; do [ -f "$b" ] && convert "$b" "${b%.bmp}.png" 2>/dev/null || true; done
+fi
 
 "$WINE" "$upgrade" & first=$!; pids+=("$first")
 "$WINE" "$probe" wait "$title" 60 || fail "the first copy shows no window titled \"$title\""
