@@ -31,6 +31,10 @@ platform::AdapterListStatus FakeList(std::vector<platform::AdapterInfo>& out) {
   return platform::AdapterListStatus::Ok;
 }
 
+// The archive tool at a place of the test's making, so that start-up asks nothing.
+std::string g_strRar;
+const char* TestRar() { return g_strRar.c_str(); }
+
 class WindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -43,8 +47,14 @@ class WindowTest : public ::testing::Test {
   void SetUp() override {
     ResetTransmissionState();
     g_pfnListAdapters = &FakeList;
+    g_strRar = dir.Path("rar");
+    ScratchFolder::Write(g_strRar, "archiver");
+    g_pfnDefaultArchiveToolPath = &TestRar;
   }
-  void TearDown() override { g_pfnListAdapters = &platform::ListAdapters; }
+  void TearDown() override {
+    g_pfnListAdapters = &platform::ListAdapters;
+    g_pfnDefaultArchiveToolPath = &DefaultArchiveToolPath;
+  }
   ScratchFolder dir;
 };
 
