@@ -12,6 +12,7 @@
 #include "platform/adapters.h"
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/openfile.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
 #include "res/texts.h"
@@ -157,7 +158,7 @@ int RunSend(const SendOptions& o) {
 
   // The file must open; then what the window shows once the file is chosen (the analysis,
   // its trace on standard output) and what its Start checks (the policy, the measure).
-  if (std::FILE* f = std::fopen(g_szFilePath, "rb")) {
+  if (std::FILE* f = platform::OpenFileForReading(g_szFilePath)) {
     std::fclose(f);
   } else {
     PrintMessage(texts::Message::FileUnreadable, language);

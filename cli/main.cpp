@@ -9,6 +9,8 @@ int main(int argc, char** argv) {
   CLI::App app{"Firmware upgrade tool: inspects upgrade files and sends them to every device on\n"
                "the segment as a paced carousel of UDP multicast datagrams (224.0.0.119:13456)."};
   app.require_subcommand(1);
+  // "/path/file.bin" is a file, not a Windows-style option.
+  app.allow_windows_style_options(false);
   int status = 0;
   AddAdaptersCommand(app, status);
   AddSendCommand(app, status);

@@ -1,10 +1,12 @@
 #include "inspect/fileio.h"
 
+#include "platform/openfile.h"
+
 namespace inspect {
 
 std::FILE* OpenForReading(const char* pszPath) {
   if (pszPath == nullptr) return nullptr;
-  std::FILE* file = std::fopen(pszPath, "rb");
+  std::FILE* file = platform::OpenFileForReading(pszPath);
   if (file == nullptr) return nullptr;
   // A probe read: an empty file only reaches its end, a directory sets the error flag.
   (void)std::fgetc(file);

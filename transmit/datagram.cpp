@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/openfile.h"
 #include "transmit/crc32.h"
 #include "transmit/state.h"
 
@@ -32,7 +33,7 @@ std::int32_t BuildDatagram(const std::uint8_t* data, const SDatagramHeader& head
 }
 
 std::int32_t MeasureBinFile(const char* pszPath) {
-  std::FILE* f = std::fopen(pszPath, "rb");
+  std::FILE* f = platform::OpenFileForReading(pszPath);
   if (f == nullptr) return TX_ERR_OPEN;
   long end = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1L;
   std::fclose(f);

@@ -11,6 +11,7 @@
 #include "platform/adapters.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
+#include "platform/openfile.h"
 #include "res/texts.h"
 #include "transmit/crc32.h"
 #include "transmit/datagram.h"
@@ -178,7 +179,7 @@ std::int32_t SendFileLoop(platform::Socket s) {
   const std::uint32_t destAddr = platform::InetAddr(g_szGroupAddr);
   const std::uint16_t destPort = platform::HostToNet16(kUpgradePort);
 
-  std::FILE* f = std::fopen(g_szFilePath, "rb");
+  std::FILE* f = platform::OpenFileForReading(g_szFilePath);
   if (f == nullptr) {
     ShowFileUnreadable();
     CloseMulticastSocket(s);

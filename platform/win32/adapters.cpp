@@ -5,8 +5,25 @@
 #include <iphlpapi.h>
 
 #include <cstdlib>
+#include <string>
 
 namespace platform {
+namespace {
+
+// The system gives descriptions in the ANSI code page; the program holds UTF-8.
+std::string AnsiToUtf8(const char* text, std::size_t len) {
+  if (len == 0) return {};
+  const int wn = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(len), nullptr, 0);
+  if (wn <= 0) return std::string(text, len);
+  std::wstring wide(static_cast<std::size_t>(wn), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(len), wide.data(), wn);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wn, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), wn, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace
 
 AdapterListStatus ListAdapters(std::vector<AdapterInfo>& out) {
   out.clear();
@@ -23,7 +40,7 @@ AdapterListStatus ListAdapters(std::vector<AdapterInfo>& out) {
   }
   for (const IP_ADAPTER_INFO* a = head; a != nullptr; a = a->Next) {
     AdapterInfo info;
-    info.description.assign(a->Description, strnlen(a->Description, sizeof a->Description));
+    info.description = AnsiToUtf8(a->Description, strnlen(a->Description, sizeof a->Description));
     info.ipv4.assign(a->IpAddressList.IpAddress.String,
                      strnlen(a->IpAddressList.IpAddress.String, sizeof a->IpAddressList.IpAddress.String));
     if (info.ipv4.empty()) info.ipv4 = "0.0.0.0";

@@ -138,6 +138,7 @@ int main(int argc, char** argv) {
   CLI::App app{"Simulated upgrade device: receives the multicast upgrade stream on one interface,\n"
                "checks every datagram, collects the file across passes and verifies it.\n"
                "Exit status 0 when the file arrived whole with its CRC right."};
+  app.allow_windows_style_options(false);  // "/path" is a path on every system
   app.add_option("--interface,-i", o.iface, "Interface to listen on (its system name, e.g. eth0)")->required();
   app.add_option("--out,-o", o.out, "Write the received file here once it is whole and verified");
   app.add_option("--timeout", o.timeout, "Give up after this many seconds (default 60)")->check(CLI::PositiveNumber);

@@ -165,6 +165,7 @@ struct Options {
 
 int main(int argc, char** argv) {
   CLI::App app{"Builds upgrade files for tests, fuzzing and benchmarks."};
+  app.allow_windows_style_options(false);  // "/path" is a path on every system
   app.require_subcommand(1);
   auto o = std::make_shared<Options>();
   int status = 0;
