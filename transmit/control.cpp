@@ -37,13 +37,18 @@ bool FileOpensForReading(const char* pszPath) {
   return true;
 }
 
-// An earlier worker that has been asked to stop ends within one datagram or one set-up
-// attempt; it is given that time, and no more than kEarlierWorkerWaitMs, so that two
-// workers never share the datagram buffers.
-void WaitForEarlierWorker() {
+// Ends an earlier worker that still runs before anything of a new transmission is touched:
+// it is asked to stop and given the time it needs to see that (one datagram or one set-up
+// attempt), and no more than kEarlierWorkerWaitMs, so that two workers never share the
+// header template and the datagram buffer. Answers whether the keep-sending flag was set.
+bool EndEarlierWorker() {
+  if (g_nWorkersRunning.load() == 0) return false;
+  const bool bWasSending = g_bSending.exchange(0) == 1;
+  g_nRunState = RUN_STOPPED;
   for (unsigned nWaited = 0; g_nWorkersRunning.load() > 0 && nWaited < kEarlierWorkerWaitMs; ++nWaited) {
     platform::SleepMs(1);
   }
+  return bWasSending;
 }
 
 }  // namespace
@@ -60,7 +65,9 @@ int ProgressPosition(std::uint32_t dwPacketNo, std::uint32_t dwFileLength) {
 }
 
 void CWorkDlg::OnStart() {
-  WaitForEarlierWorker();
+  // A worker that still sends makes this the press that clears the flag (below); it has
+  // ended before the file is checked and measured again.
+  const bool bClearsFlag = EndEarlierWorker();
 
   g_dwPacketNo = 0;
   g_dwPassCount = 0;
@@ -98,8 +105,9 @@ void CWorkDlg::OnStart() {
   }
   UpdateData(false);
 
-  // The worker ended with a fatal result and left the flag set: this press only clears it.
-  if (g_bSending == 1) {
+  // The worker ended with a fatal result and left the flag set (or still sent): this press
+  // only clears it.
+  if (bClearsFlag || g_bSending == 1) {
     g_bSending = 0;
     return;
   }

@@ -48,8 +48,8 @@ extern std::atomic<platform::ThreadProc> g_pfnTransmissionProc;
 // Workers started by Start that have not yet returned.
 int TransmissionWorkersRunning();
 
-// How long Start waits for an earlier worker, already asked to stop, to end before it starts
-// a new one.
+// How long Start waits for an earlier worker that still runs, which it asks to stop, to end
+// before it goes on.
 inline constexpr unsigned kEarlierWorkerWaitMs = 2000;
 
 // The archive tool's usual place: for the separator '\\' (Windows) WinRAR's program file,

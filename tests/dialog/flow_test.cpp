@@ -570,6 +570,13 @@ TEST_F(FlowTest, StartWaitsForAnEarlierWorkerToEnd) {
     ASSERT_TRUE(w.Click(IDC_BTN_START));
     // The workers asked to stop ended before the new one began: one runs, not six.
     EXPECT_EQ(TransmissionWorkersRunning(), 1);
+    // Start pressed while a worker still retries, never asked to stop (Start enabled as a
+    // result left over from an earlier worker enables it): that one ends first.
+    w.EnableControl(IDC_BTN_START, true);
+    ASSERT_TRUE(w.Click(IDC_BTN_START));
+    EXPECT_EQ(TransmissionWorkersRunning(), 1);
+    EXPECT_EQ(g_nRunState.load(), RUN_STARTED);
+    EXPECT_EQ(ControlsOf(w), kSending);
     ASSERT_TRUE(w.Click(IDC_BTN_STOP));
     EXPECT_TRUE(WaitFor([] { return TransmissionWorkersRunning() == 0; }));
   });

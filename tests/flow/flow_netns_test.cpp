@@ -217,9 +217,13 @@ TEST_F(NetnsFlowTest, StopWhileTheWorkersOwnBoxIsOpen) {
     EXPECT_EQ(host.MessageBoxes().back().owner, platform::headless::Owner::Dialog);
     EXPECT_EQ(ControlsOf(w), kIdleReady);
     EXPECT_EQ(TransmissionWorkersRunning(), 1);  // still sending
-    // Stop is disabled now; the first press of Start clears the flag, and the send loop ends.
+    // Stop is disabled now; the first press of Start clears the flag: the worker ends (before
+    // the press checks and measures the file again) and nothing new starts.
     ASSERT_TRUE(w.Click(IDC_BTN_START));
-    EXPECT_TRUE(WaitFor([] { return TransmissionWorkersRunning() == 0; }, std::chrono::milliseconds(1000)));
+    EXPECT_EQ(TransmissionWorkersRunning(), 0);
     EXPECT_EQ(g_nResult.load(), 0);
+    EXPECT_EQ(g_bSending.load(), 0);
+    EXPECT_EQ(ControlsOf(w), kIdleReady);
+    EXPECT_TRUE(w.Timers().count(1) == 1);  // the timer of the transmission before goes on
   });
 }
