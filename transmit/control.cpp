@@ -69,11 +69,15 @@ void CWorkDlg::OnStart() {
   // ended before the file is checked and measured again.
   const bool bClearsFlag = EndEarlierWorker();
 
-  g_dwPacketNo = 0;
-  g_dwPassCount = 0;
-  m_progress.SetPos(0);
-  m_strSendTime.clear();
-  m_strPacketNo.clear();
+  // Counters, bar and counter texts back to nothing sent.
+  auto clearProgress = [this] {
+    g_dwPacketNo = 0;
+    g_dwPassCount = 0;
+    m_progress.SetPos(0);
+    m_strSendTime.clear();
+    m_strPacketNo.clear();
+  };
+  clearProgress();
   UpdateData(false);
 
   if (!FileOpensForReading(g_szFilePath)) {
@@ -95,11 +99,7 @@ void CWorkDlg::OnStart() {
   if (!FileOpensForReading(g_szFilePath)) {
     ShowMessage(texts::Message::FileUnreadable, texts::Caption::Error);
     m_strPath.clear();
-    g_dwPacketNo = 0;
-    g_dwPassCount = 0;
-    m_progress.SetPos(0);
-    m_strSendTime.clear();
-    m_strPacketNo.clear();
+    clearProgress();
     UpdateData(false);
     return;
   }
