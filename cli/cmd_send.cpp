@@ -39,8 +39,8 @@ std::intptr_t g_adapterIndex = -1;
 // Stop, as the window's Stop button does it: the worker sees it before its next datagram
 // or its next set-up attempt.
 void RequestStop() {
+  g_nRunState = RUN_STOPPED;  // first: see TransmissionThreadProc
   g_bSending = 0;
-  g_nRunState = RUN_STOPPED;
 }
 
 extern "C" void OnStopSignal(int sig) {

@@ -41,13 +41,16 @@ bool FileOpensForReading(const char* pszPath) {
 // it is asked to stop and given the time it needs to see that (one datagram or one set-up
 // attempt), and no more than kEarlierWorkerWaitMs, so that two workers never share the
 // header template and the datagram buffer. Answers whether the keep-sending flag was set.
+// The stop state is stored before the flag is cleared, as Stop does it, so that a worker
+// that sets the flag after its set-up still sees the stop. The wait is measured by the
+// counter: a 1 ms sleep can last a whole scheduler tick (15.6 ms on Windows).
 bool EndEarlierWorker() {
   if (g_nWorkersRunning.load() == 0) return false;
-  const bool bWasSending = g_bSending.exchange(0) == 1;
   g_nRunState = RUN_STOPPED;
-  for (unsigned nWaited = 0; g_nWorkersRunning.load() > 0 && nWaited < kEarlierWorkerWaitMs; ++nWaited) {
-    platform::SleepMs(1);
-  }
+  const bool bWasSending = g_bSending.exchange(0) == 1;
+  const std::int64_t qwDeadline =
+      platform::CounterNow() + platform::CounterFrequency() * kEarlierWorkerWaitMs / 1000;
+  while (g_nWorkersRunning.load() > 0 && platform::CounterNow() < qwDeadline) platform::SleepMs(1);
   return bWasSending;
 }
 
@@ -116,7 +119,12 @@ void CWorkDlg::OnStart() {
   g_nWorkersRunning.fetch_add(1);
   m_pWorkerThread = platform::StartWorkerThread(&CountedTransmissionProc, m_comboNic.GetCurSel(),
                                                 platform::ThreadPriority::Normal);
-  if (!m_pWorkerThread) g_nWorkersRunning.fetch_sub(1);
+  if (!m_pWorkerThread) {
+    // No thread could be made: nothing is sent, so the window stays as it was.
+    g_nWorkersRunning.fetch_sub(1);
+    KillTimer(kProgressTimer);
+    return;
+  }
 
   if (m_btnStart.IsWindowEnabled()) {
     m_btnStart.EnableWindow(false);
@@ -128,8 +136,10 @@ void CWorkDlg::OnStart() {
 }
 
 void CWorkDlg::OnStop() {
-  g_bSending = 0;
+  // The stop state first: a worker that finishes its socket set-up now sets the flag again
+  // and then finds the stop state (see TransmissionThreadProc).
   g_nRunState = RUN_STOPPED;
+  g_bSending = 0;
   m_btnStop.EnableWindow(false);
   m_btnStart.EnableWindow(true);
   m_btnRefresh.EnableWindow(true);

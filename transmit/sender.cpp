@@ -145,7 +145,10 @@ std::int32_t ComputeFileCrc(std::FILE* f) {
 
 std::int32_t ReadChunk(std::FILE* f, std::uint32_t offset, std::uint8_t* buf, std::uint32_t len) {
   if (buf == nullptr || len == 0) return TX_ERR_ARG;
-  if (static_cast<std::uint32_t>(GetFileLength(f)) <= offset) return TX_ERR_READ;
+  if (static_cast<std::uint32_t>(GetFileLength(f)) <= offset) {
+    std::memset(buf, 0, len);  // a file that shrank below this chunk: no stale bytes go out
+    return TX_ERR_READ;
+  }
   std::size_t got = 0;
   if (std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0) got = std::fread(buf, 1, len, f);
   if (got < len) std::memset(buf + got, 0, len - got);
@@ -246,6 +249,13 @@ std::uint32_t TransmissionThreadProc(std::intptr_t param) {
     result = OpenMulticastSocket(&s, g_szNicAddr);
     if (result == 0) {
       g_bSending = 1;
+      // A Stop that came while the socket was being set up cleared the flag before it was
+      // set here; it has stored the stop state first, so it is seen now and nothing is sent.
+      if (g_nRunState.load() == RUN_STOPPED) {
+        g_bSending = 0;
+        CloseMulticastSocket(s);
+        return static_cast<std::uint32_t>(result);
+      }
       result = SendFileLoop(s);
       g_nResult = result;
       if (result != TX_RETRY) return static_cast<std::uint32_t>(result);

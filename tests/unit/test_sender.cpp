@@ -80,24 +80,28 @@ TEST_F(SenderTest, ReadChunkCases) {
   ASSERT_NE(f, nullptr);
   std::uint8_t buf[1024];
 
+  enum class Buffer { Read, Zeroed, Untouched };
   struct Case {
     std::uint32_t offset, len;
-    std::int32_t result;
-    bool reads;  // the result is a byte count (1 and 3 are also refusal codes)
+    std::int32_t result;  // a byte count for Read (1 and 3 are also refusal codes)
+    Buffer buffer;
   };
-  // Offsets at, inside and past the end; the short read at the end reads what is there.
-  const Case cases[] = {{0, 1024, 1024, true},         {1024, 1024, 1024, true},
-                        {2048, 1024, 452, true},       {2499, 1024, 1, true},
-                        {2500, 1024, TX_ERR_READ, false}, {4000000000u, 10, TX_ERR_READ, false},
-                        {0, 0, TX_ERR_ARG, false}};
+  // Offsets at, inside and past the end; the short read at the end reads what is there, and
+  // a chunk wholly past the end (a file that shrank) goes out as zeros, never stale bytes.
+  const Case cases[] = {{0, 1024, 1024, Buffer::Read},          {1024, 1024, 1024, Buffer::Read},
+                        {2048, 1024, 452, Buffer::Read},        {2499, 1024, 1, Buffer::Read},
+                        {2500, 1024, TX_ERR_READ, Buffer::Zeroed}, {4000000000u, 10, TX_ERR_READ, Buffer::Zeroed},
+                        {0, 0, TX_ERR_ARG, Buffer::Untouched}};
   for (const Case& c : cases) {
     std::memset(buf, 0xEE, sizeof buf);
     EXPECT_EQ(ReadChunk(f, c.offset, buf, c.len), c.result) << c.offset << "+" << c.len;
-    if (!c.reads) {
-      EXPECT_EQ(buf[0], 0xEE) << "nothing read for a refusal";
-    } else {
-      EXPECT_EQ(std::memcmp(buf, contents.data() + c.offset, static_cast<std::size_t>(c.result)), 0);
-      for (std::uint32_t i = static_cast<std::uint32_t>(c.result); i < c.len; ++i) ASSERT_EQ(buf[i], 0) << i;
+    const std::uint32_t read = c.buffer == Buffer::Read ? static_cast<std::uint32_t>(c.result) : 0;
+    if (read > 0) {
+      EXPECT_EQ(std::memcmp(buf, contents.data() + c.offset, read), 0);
+    }
+    for (std::uint32_t i = read; i < c.len; ++i) ASSERT_EQ(buf[i], 0) << c.offset << ": byte " << i;
+    if (c.len < sizeof buf) {
+      EXPECT_EQ(buf[c.len], 0xEE) << "nothing written past the chunk";
     }
   }
   EXPECT_EQ(ReadChunk(f, 0, nullptr, 10), TX_ERR_ARG);

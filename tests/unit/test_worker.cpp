@@ -11,6 +11,12 @@
 #include <thread>
 #include <vector>
 
+#include <dlfcn.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <atomic>
+
 #include "platform/adapters.h"
 #include "platform/msgbox.h"
 #include "platform/socket.h"
@@ -20,6 +26,23 @@
 #include "transmit/datagram.h"
 #include "transmit/sender.h"
 #include "transmit/state.h"
+
+// A test can hold the worker inside its socket set-up, at its last step (the sending
+// interface), until it lets it go: this program's own setsockopt stands in front of the C
+// library's.
+std::atomic<bool> g_holdSetUp{false};     // the next IP_MULTICAST_IF waits
+std::atomic<bool> g_heldInSetUp{false};   // a worker is waiting there
+std::atomic<bool> g_releaseSetUp{false};  // let it go on
+
+extern "C" int setsockopt(int fd, int level, int name, const void* value, socklen_t len) noexcept {
+  using Real = int (*)(int, int, int, const void*, socklen_t);
+  static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "setsockopt"));
+  if (level == IPPROTO_IP && name == IP_MULTICAST_IF && g_holdSetUp.exchange(false)) {
+    g_heldInSetUp = true;
+    while (!g_releaseSetUp.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return real(fd, level, name, value, len);
+}
 
 namespace {
 
@@ -94,8 +117,8 @@ class WorkerTest : public ::testing::Test {
 
   // What Stop does, then waits for the worker; answers its exit code.
   std::uint32_t Stop() {
-    g_bSending = 0;
     g_nRunState = RUN_STOPPED;
+    g_bSending = 0;
     std::uint32_t code = worker_ ? worker_->Join() : 0;
     worker_.reset();
     return code;
@@ -261,6 +284,29 @@ TEST_F(WorkerTest, StopWhileReconnecting) {
     EXPECT_STREQ(g_szNicAddr, "");
   }
   EXPECT_FALSE(Receive(100));
+}
+
+// Stop pressed while the worker sets up its socket, before it has set the keep-sending
+// flag: the worker still ends without sending, instead of sending on with the window idle.
+TEST_F(WorkerTest, StopDuringTheSocketSetUpEndsTheWorker) {
+  TempFile file(RandomText(3000));
+  g_nResult = 77;
+  g_heldInSetUp = false;
+  g_releaseSetUp = false;
+  g_holdSetUp = true;
+  Start(file.path(), senderIndex_);
+  for (int i = 0; i < 2000 && !g_heldInSetUp.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(g_heldInSetUp.load()) << "the worker never reached its socket set-up";
+
+  g_nRunState = RUN_STOPPED;  // what Stop does
+  g_bSending = 0;
+  g_releaseSetUp = true;
+
+  EXPECT_FALSE(Receive(300)) << "a datagram went out after Stop";
+  EXPECT_EQ(g_bSending, 0);
+  EXPECT_EQ(g_dwPassCount, 0u);
+  EXPECT_EQ(Stop(), 0u);       // the set-up itself succeeded
+  EXPECT_EQ(g_nResult, 77);    // no result reaches the dialog
 }
 
 TEST_F(WorkerTest, AdapterAddressByListIndex) {
