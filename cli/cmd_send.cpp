@@ -220,6 +220,17 @@ int RunSend(const SendOptions& o) {
     PrintMessage(texts::Message::CrcError, language);
     return 1;
   }
+  // Stopped while the worker had no socket: its last set-up failed, or a datagram could not
+  // be sent and no new socket followed. Nothing was being sent when it ended.
+  if (result != TX_OK) {
+    std::fprintf(stderr, "upgrade-cli: stopped while the adapter could not be set up for sending (code %d)\n",
+                 static_cast<int>(result));
+    return 1;
+  }
+  if (o.passes != 0 && g_passesDone.load() < o.passes) {
+    std::fprintf(stderr, "upgrade-cli: stopped before the %u pass(es) asked for were complete\n", o.passes);
+    return 1;
+  }
   return 0;
 }
 

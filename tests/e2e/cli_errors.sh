@@ -23,6 +23,11 @@ check 1 "Analyse file version failed! Please check your file!" "$CLI" send --ada
 check 1 "Analyse file version failed! Please check your file!" "$CLI" send --adapter v0 "$T/up.txt"
 check 1 "Parsing the file failed, maybe caused by unmatched upgrade policy!" "$CLI" send --adapter v0 "$T/fw.trx"
 check 1 "解析映像文件失败，可能原因是升级文件和升级策略不匹配!" "$CLI" send --adapter v0 --lang zh "$T/fw.trx"
+# Stopped (SIGTERM) before what was asked was done: an adapter without an address never gets
+# a socket; a run of many passes is cut short.
+check 1 "stopped while the adapter could not be set up" timeout --preserve-status 1 "$CLI" send --adapter v1 "$T/up.bin"
+check 1 "stopped before the 100000 pass(es)"        timeout --preserve-status 1 "$CLI" send --adapter v0 --passes 100000 "$T/up.bin"
+check 0 "2 complete pass(es) sent"                  "$CLI" send --adapter v0 --passes 2 "$T/up.bin"
 check 2 ""                                         "$CLI" send --adapter v0 --lang fr "$T/up.bin"
 check 2 ""                                         "$CLI" send
 check 0 "--passes"                                 "$CLI" send --help
