@@ -11,12 +11,26 @@
 namespace platform {
 namespace {
 
-// One timer per thread, made on first use; nullptr where the system has no high-resolution
-// timer (before Windows 10 1803), and then the caller spins the whole pause.
+// One timer per thread, made on first use and closed when the thread ends; nullptr where the
+// system has no high-resolution timer (before Windows 10 1803).
+class ThreadTimerHandle {
+ public:
+  ThreadTimerHandle()
+      : handle_(CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS)) {}
+  ~ThreadTimerHandle() {
+    if (handle_ != nullptr) CloseHandle(handle_);
+  }
+  ThreadTimerHandle(const ThreadTimerHandle&) = delete;
+  ThreadTimerHandle& operator=(const ThreadTimerHandle&) = delete;
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
 HANDLE ThreadTimer() {
-  thread_local HANDLE timer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
-                                                     TIMER_ALL_ACCESS);
-  return timer;
+  thread_local ThreadTimerHandle timer;
+  return timer.get();
 }
 
 }  // namespace
@@ -42,10 +56,17 @@ void SleepUntilCounter(std::int64_t deadline) {
   const std::int64_t left = deadline - CounterNow();
   if (left <= 0) return;
   HANDLE timer = ThreadTimer();
-  if (timer == nullptr) return;
+  if (timer == nullptr) {
+    // No high-resolution timer: give the processor to any other ready thread until the
+    // deadline, rather than holding it.
+    while (CounterNow() < deadline) SwitchToThread();
+    return;
+  }
   LARGE_INTEGER due;
-  // Relative due times are negative, in 100 ns units.
-  due.QuadPart = -static_cast<LONGLONG>(left * 10000000 / CounterFrequency());
+  // Relative due times are negative, in 100 ns units; whole seconds first, so that a long
+  // wait does not overflow.
+  const std::int64_t freq = CounterFrequency();
+  due.QuadPart = -static_cast<LONGLONG>(left / freq * 10000000 + left % freq * 10000000 / freq);
   if (due.QuadPart == 0) return;
   if (SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) WaitForSingleObject(timer, INFINITE);
 }
