@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/utf8.h"
+
 namespace platform {
 
 struct AdapterInfo {
@@ -32,13 +34,14 @@ namespace platform {
 inline constexpr std::size_t kAdapterDescriptionCut = 45;
 inline constexpr std::size_t kAdapterAddressCut = 37;
 
-// The text the adapter box shows for an adapter: its description cut to 45 bytes,
-// "...IP:", and its address cut to 37 bytes ("Ethernet Adapter...IP:192.168.1.20"). Both are
-// C texts: each ends at its first zero byte, if it holds one.
+// The text the adapter box shows for an adapter: its description cut to 45 bytes (fewer
+// where the 45th would split a character), "...IP:", and its address cut to 37 bytes
+// ("Ethernet Adapter...IP:192.168.1.20"). Both are C texts: each ends at its first zero
+// byte, if it holds one.
 inline std::string AdapterEntryText(const AdapterInfo& a) {
   const std::string description(a.description.c_str());
   const std::string address(a.ipv4.c_str());
-  return description.substr(0, kAdapterDescriptionCut) + "...IP:" + address.substr(0, kAdapterAddressCut);
+  return CutUtf8(description, kAdapterDescriptionCut) + "...IP:" + address.substr(0, kAdapterAddressCut);
 }
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/utf8.h"
 #include "platform/win32/text.h"
 
 // <windows.h> names these as macros for its A and W forms; ours are plain names.
@@ -33,7 +34,7 @@ std::uint32_t GetPrivateProfileString(const char* section, const char* key, cons
   } else {
     value = def ? def : "";
   }
-  value = win32::CutUtf8(value, size - 1);
+  value = CutUtf8(value, size - 1);
   std::memcpy(buf, value.data(), value.size());
   buf[value.size()] = '\0';
   return static_cast<std::uint32_t>(value.size());

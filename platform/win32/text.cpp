@@ -45,12 +45,4 @@ std::string Utf8ToAnsi(const std::string& utf8) {
   return FromWide(CP_ACP, w.data(), static_cast<int>(w.size()));
 }
 
-std::string CutUtf8(const std::string& utf8, std::size_t maxBytes) {
-  if (utf8.size() <= maxBytes) return utf8;
-  std::size_t n = maxBytes;
-  // Step back over continuation bytes to the start of the character that would be cut.
-  while (n > 0 && (static_cast<unsigned char>(utf8[n]) & 0xC0u) == 0x80u) --n;
-  return utf8.substr(0, n);
-}
-
 }  // namespace platform::win32

@@ -17,7 +17,5 @@ std::string Narrow(const wchar_t* utf16, int length = -1);
 // The ANSI code page (CP_ACP) to UTF-8 and back; characters the code page lacks become '?'.
 std::string AnsiToUtf8(const std::string& ansi);
 std::string Utf8ToAnsi(const std::string& utf8);
-// The longest start of utf8 that fits in maxBytes without cutting a character.
-std::string CutUtf8(const std::string& utf8, std::size_t maxBytes);
 
 }  // namespace platform::win32

@@ -257,6 +257,12 @@ TEST_F(WorkDlgTest, MinimisedItPaintsItsIconInTheMiddle) {
   dlg.DoModal();
 }
 
+std::string Repeat(const std::string& piece, int n) {
+  std::string all;
+  for (int i = 0; i < n; ++i) all += piece;
+  return all;
+}
+
 TEST(AdapterTable, EntriesAreCutAndZeroFilled) {
   struct Row {
     platform::AdapterInfo a;
@@ -267,6 +273,8 @@ TEST(AdapterTable, EntriesAreCutAndZeroFilled) {
       {Adapter(std::string(60, 'D'), "10.1.2.3"), std::string(45, 'D') + "...IP:10.1.2.3"},
       {Adapter(std::string("ab\0cd", 5), "1.2.3.4"), "ab...IP:1.2.3.4"},
       {Adapter("x", std::string(50, '9')), "x...IP:" + std::string(37, '9')},
+      // 45 bytes would end inside the fifteenth three-byte character: the cut keeps 14 whole.
+      {Adapter("A" + Repeat("网", 20), "1.1.1.1"), "A" + Repeat("网", 14) + "...IP:1.1.1.1"},
   };
   g_fakeAdapters.clear();
   for (const Row& r : rows) g_fakeAdapters.push_back(r.a);
@@ -275,8 +283,8 @@ TEST(AdapterTable, EntriesAreCutAndZeroFilled) {
   g_pfnListAdapters = &FakeList;
   std::memset(g_aAdapterNames, 'Z', sizeof g_aAdapterNames);
   EXPECT_EQ(EnumAdapters(), 0);
-  for (std::size_t j = 0; j < 5; ++j) EXPECT_EQ(std::string(g_aAdapterNames[j]), rows[j].entry) << j;
-  EXPECT_EQ(std::string(g_aAdapterNames[9]), "extra4...IP:10.9.9.4");  // only the first 10
+  for (std::size_t j = 0; j < std::size(rows); ++j) EXPECT_EQ(std::string(g_aAdapterNames[j]), rows[j].entry) << j;
+  EXPECT_EQ(std::string(g_aAdapterNames[9]), "extra3...IP:10.9.9.3");  // only the first 10
   for (std::size_t j = 0; j < kAdapterEntries; ++j) {
     std::size_t len = std::strlen(g_aAdapterNames[j]);
     for (std::size_t k = len; k < kAdapterEntrySize; ++k) ASSERT_EQ(g_aAdapterNames[j][k], '\0');
