@@ -40,6 +40,9 @@ QString U(const std::string& s) { return QString::fromUtf8(s.data(), static_cast
 QString U(const char* s) { return QString::fromUtf8(s ? s : ""); }
 std::string S(const QString& s) { return s.toUtf8().toStdString(); }
 
+// A static text's window text as it was set, '&' included (the label shows it without).
+constexpr const char* kWindowTextProperty = "upgradeWindowText";
+
 int MulDiv(int a, int b, int c) {
   long long p = static_cast<long long>(a) * b;
   long long q = p >= 0 ? (p + c / 2) / c : (p - c / 2) / c;
@@ -445,6 +448,7 @@ QWidget* QtDialogWindow::MakeControl(const ControlTemplate& c, int key) {
     case ControlKind::Static: {
       QString text = (c.flags & kCtlNoPrefix) ? caption : U(StripMnemonics(c.caption ? c.caption : ""));
       auto* l = new QLabel(text, this);
+      l->setProperty(kWindowTextProperty, caption);
       l->setTextFormat(Qt::PlainText);
       l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       l->setWordWrap(true);
@@ -522,6 +526,7 @@ void QtDialogWindow::SetControlText(int id, const std::string& text) {
   if (!w || !c) return;
   QString t = U(text);
   if (auto* l = qobject_cast<QLabel*>(w)) {
+    l->setProperty(kWindowTextProperty, t);
     l->setText((c->flags & kCtlNoPrefix) ? t : U(StripMnemonics(text)));
   } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
     b->setText(t);
@@ -539,8 +544,9 @@ std::string QtDialogWindow::GetControlText(int id) const {
   const ControlTemplate* c = Tpl(id);
   if (!w || !c) return {};
   if (qobject_cast<QLabel*>(w)) {
-    // What was set, mnemonics included: keep the template's text form.
-    return S(static_cast<QLabel*>(w)->text());
+    // What was set, '&' included, as the system answers for a static text: the label shows
+    // the text with its mnemonics taken out.
+    return S(w->property(kWindowTextProperty).toString());
   }
   if (auto* b = qobject_cast<QAbstractButton*>(w)) return S(b->text());
   if (auto* g = qobject_cast<QGroupBox*>(w)) return S(g->title());

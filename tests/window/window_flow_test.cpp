@@ -55,9 +55,9 @@ int SegmentSender() {
   return device ? sender : -1;
 }
 
-mkfile::CFileImage Package() {
+mkfile::CFileImage Package(const char* version = "2.4.1") {
   mkfile::SPackagePlan p;
-  p.strVersion = "2.4.1";
+  p.strVersion = version;
   for (const char* name : {"BOOT", "ROUTER", "MODEM"}) {
     mkfile::SUnitPlan u;
     u.strName = name;
@@ -189,6 +189,29 @@ TEST_F(WindowFlowTest, IdleInEnglishAndInChinese) {
   dlg.DoModal();
   EXPECT_TRUE(probed);
   EXPECT_NE(ScratchFolder::Read(dir.Path("ip.bak")).find("language=0\r\n"), std::string::npos);
+}
+
+// The version line is a static text: '&' marks a mnemonic on the screen, but the text read
+// back for the language switch keeps it, so switching never loses a character.
+TEST_F(WindowFlowTest, AnAmpersandInTheVersionSurvivesTheLanguageSwitch) {
+  g_pfnListAdapters = &FakeList;
+  ASSERT_TRUE(Package("R&D 2.4").WriteTo(path));
+  bool probed = false;
+  platform::qt::OnShow(IDD_WORK_DIALOG, [&](platform::qt::WindowProbe& w) {
+    probed = true;
+    ChooseThroughTheFileDialog(w, path);
+    EXPECT_EQ(w.ControlText(IDC_STATIC_VERSION), "Version: R&D 2.4");
+    for (int round = 0; round < 2; ++round) {
+      Select(w, IDC_COMBO_LANGUAGE, 1);
+      EXPECT_EQ(w.ControlText(IDC_STATIC_VERSION), "版本: R&D 2.4") << round;
+      Select(w, IDC_COMBO_LANGUAGE, 0);
+      EXPECT_EQ(w.ControlText(IDC_STATIC_VERSION), "Version: R&D 2.4") << round;
+    }
+    w.PressKey("Escape");
+  });
+  CWorkDlg dlg;
+  dlg.DoModal();
+  EXPECT_TRUE(probed);
 }
 
 TEST_F(WindowFlowTest, SendingInEnglishAndInChinese) {
