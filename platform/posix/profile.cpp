@@ -102,6 +102,9 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
   if (rs == ReadStatus::Ok) {
     struct stat st;
     if (stat(path, &st) == 0) mode = st.st_mode & 07777;
+    // A read-only file (no write permission for anyone, or none for this user) is left as it
+    // is, as the system's profile functions leave it; renaming over it would replace it.
+    if ((mode & 0222) == 0 || access(path, W_OK) != 0) return false;
   }
   return ReplaceFile(path, profile::StoreValue(content, section, key, value), mode);
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "platform/profile.h"
 #include "scratch.h"
@@ -104,4 +105,16 @@ TEST(ProfileFile, WritesWholeFilesAndLeavesNoTemporaryBehind) {
   std::filesystem::create_directory(dir.Path("d"));
   EXPECT_FALSE(platform::WritePrivateProfileString("ip", "last", "x", dir.Path("d").c_str()));
   EXPECT_EQ(dir.Entries(), 2);
+  // A read-only file is not written, also where its folder is writable (and for root). Where
+  // the profile functions are the system's, that is the system's to decide (Wine run by root
+  // writes it).
+  if (platform::ProfileFunctionsAreTheSystems()) return;
+  namespace fs = std::filesystem;
+  const std::string ro = dir.Path("ro.ini");
+  ScratchFolder::Write(ro, "[ip]\r\nlanguage=0\r\n");
+  fs::permissions(ro, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_FALSE(platform::WritePrivateProfileString("ip", "language", "1", ro.c_str()));
+  EXPECT_EQ(ScratchFolder::Read(ro), "[ip]\r\nlanguage=0\r\n");
+  EXPECT_EQ(dir.Entries(), 3);
+  fs::permissions(ro, fs::perms::owner_write, fs::perm_options::add);  // so that it can be removed
 }
