@@ -34,6 +34,12 @@ namespace platform {
 inline constexpr std::size_t kAdapterDescriptionCut = 45;
 inline constexpr std::size_t kAdapterAddressCut = 37;
 
+// The longest start of a description (UTF-8) that takes at most maxBytes bytes in the code
+// page the system gives descriptions in, without splitting a character: on Linux UTF-8
+// itself; on Windows the ANSI code page, so that an entry holds what the system's 8-bit
+// description held (and matches an entry stored from it).
+std::string CutAdapterDescription(const std::string& description, std::size_t maxBytes);
+
 // The text the adapter box shows for an adapter: its description cut to 45 bytes (fewer
 // where the 45th would split a character), "...IP:", and its address cut to 37 bytes
 // ("Ethernet Adapter...IP:192.168.1.20"). Both are C texts: each ends at its first zero
@@ -41,7 +47,8 @@ inline constexpr std::size_t kAdapterAddressCut = 37;
 inline std::string AdapterEntryText(const AdapterInfo& a) {
   const std::string description(a.description.c_str());
   const std::string address(a.ipv4.c_str());
-  return CutUtf8(description, kAdapterDescriptionCut) + "...IP:" + address.substr(0, kAdapterAddressCut);
+  return CutAdapterDescription(description, kAdapterDescriptionCut) + "...IP:" +
+         address.substr(0, kAdapterAddressCut);
 }
 
 }  // namespace platform

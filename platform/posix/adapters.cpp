@@ -77,4 +77,9 @@ AdapterListStatus ListAdapters(std::vector<AdapterInfo>& out) {
   return out.empty() ? AdapterListStatus::NoAdapters : AdapterListStatus::Ok;
 }
 
+// Interface names and models are UTF-8, the system's own 8-bit encoding.
+std::string CutAdapterDescription(const std::string& description, std::size_t maxBytes) {
+  return CutUtf8(description, maxBytes);
+}
+
 }  // namespace platform

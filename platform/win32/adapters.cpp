@@ -23,7 +23,37 @@ std::string AnsiToUtf8(const char* text, std::size_t len) {
   return out;
 }
 
+std::wstring Utf8ToWide(const std::string& utf8) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  return wide;
+}
+
 }  // namespace
+
+// Descriptions came from the ANSI code page, so they go back into it without loss; the cut
+// is counted there and steps back over a double-byte character's lead byte. A text the code
+// page cannot hold (none from the system) is cut as UTF-8.
+std::string CutAdapterDescription(const std::string& description, std::size_t maxBytes) {
+  if (description.size() <= maxBytes) return description;
+  const std::wstring wide = Utf8ToWide(description);
+  if (wide.empty()) return CutUtf8(description, maxBytes);
+  BOOL lossy = FALSE;
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                    nullptr, 0, nullptr, &lossy);
+  if (n <= 0 || lossy) return CutUtf8(description, maxBytes);
+  std::string ansi(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), ansi.data(), n,
+                      nullptr, nullptr);
+  std::size_t cut = 0;
+  while (cut < ansi.size()) {
+    const std::size_t step = IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(ansi[cut])) ? 2 : 1;
+    if (cut + step > maxBytes) break;
+    cut += step;
+  }
+  return AnsiToUtf8(ansi.data(), cut);
+}
 
 AdapterListStatus ListAdapters(std::vector<AdapterInfo>& out) {
   out.clear();
