@@ -1,7 +1,8 @@
 // Modal message boxes asked for outside any dialog: the worker's own box, owned by no window.
 //
-// The window host installs a handler that carries the box to the user-interface thread and
-// returns once the operator has closed it; without a handler the text goes to standard
+// The window host installs a handler that shows the box and returns once the operator has
+// closed it (the Win32 host shows it on the calling thread, as the system allows; the Qt host
+// carries it to the user-interface thread); without a handler the text goes to standard
 // error, which is what the command line wants.
 #pragma once
 

@@ -4,6 +4,7 @@
 // UTF-16, converted from and to the program's UTF-8 here.
 #include "platform/win32/win32_host.h"
 
+#include <algorithm>
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
@@ -566,6 +567,26 @@ INT_PTR CALLBACK Win32Window::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
   return self->Handle(msg, wParam, lParam);
 }
 
+// As the dialog framework of the system's own programs does after initialisation: centred
+// over its owner when the owner is shown and not minimised, else in the work area of the
+// monitor it is on, and kept within that work area.
+static void CenterOnOwnerOrScreen(HWND hwnd) {
+  RECT self;
+  if (!GetWindowRect(hwnd, &self)) return;
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  if (!GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &mi)) return;
+  const RECT area = mi.rcWork;
+  RECT around = area;
+  HWND owner = GetWindow(hwnd, GW_OWNER);
+  if (owner && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &around);
+  const LONG w = self.right - self.left, h = self.bottom - self.top;
+  LONG x = (around.left + around.right - w) / 2, y = (around.top + around.bottom - h) / 2;
+  x = std::max(area.left, std::min(x, area.right - w));
+  y = std::max(area.top, std::min(y, area.bottom - h));
+  SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void Win32Window::InitPictures() {
   const DialogTemplate& t = m_dlg.Template();
   int anonymous = kFirstAnonymousId;
@@ -593,7 +614,9 @@ INT_PTR Win32Window::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       m_dlg.AttachWindow(this);
       auto it = g_probes.find(m_dlg.Template().id);
       if (it != g_probes.end() && !it->second.empty()) ::SetTimer(m_hwnd, kProbeTimer, 20, nullptr);
-      return m_dlg.OnInitDialog() ? TRUE : FALSE;
+      const BOOL focusDefault = m_dlg.OnInitDialog() ? TRUE : FALSE;
+      CenterOnOwnerOrScreen(m_hwnd);
+      return focusDefault;
     }
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
