@@ -7,37 +7,18 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/win32/text.h"
+
 namespace platform {
-namespace {
 
-// The system gives descriptions in the ANSI code page; the program holds UTF-8.
-std::string AnsiToUtf8(const char* text, std::size_t len) {
-  if (len == 0) return {};
-  const int wn = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(len), nullptr, 0);
-  if (wn <= 0) return std::string(text, len);
-  std::wstring wide(static_cast<std::size_t>(wn), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(len), wide.data(), wn);
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wn, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), wn, out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-std::wstring Utf8ToWide(const std::string& utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
-}
-
-}  // namespace
+using win32::AnsiToUtf8;
 
 // Descriptions came from the ANSI code page, so they go back into it without loss; the cut
 // is counted there and steps back over a double-byte character's lead byte. A text the code
 // page cannot hold (none from the system) is cut as UTF-8.
 std::string CutAdapterDescription(const std::string& description, std::size_t maxBytes) {
   if (description.size() <= maxBytes) return description;
-  const std::wstring wide = Utf8ToWide(description);
+  const std::wstring wide = win32::Widen(description);
   if (wide.empty()) return CutUtf8(description, maxBytes);
   BOOL lossy = FALSE;
   const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
@@ -52,7 +33,7 @@ std::string CutAdapterDescription(const std::string& description, std::size_t ma
     if (cut + step > maxBytes) break;
     cut += step;
   }
-  return AnsiToUtf8(ansi.data(), cut);
+  return AnsiToUtf8(ansi.substr(0, cut));
 }
 
 AdapterListStatus ListAdapters(std::vector<AdapterInfo>& out) {
@@ -70,7 +51,8 @@ AdapterListStatus ListAdapters(std::vector<AdapterInfo>& out) {
   }
   for (const IP_ADAPTER_INFO* a = head; a != nullptr; a = a->Next) {
     AdapterInfo info;
-    info.description = AnsiToUtf8(a->Description, strnlen(a->Description, sizeof a->Description));
+    // The system gives descriptions in the ANSI code page; the program holds UTF-8.
+    info.description = AnsiToUtf8(std::string(a->Description, strnlen(a->Description, sizeof a->Description)));
     info.ipv4.assign(a->IpAddressList.IpAddress.String,
                      strnlen(a->IpAddressList.IpAddress.String, sizeof a->IpAddressList.IpAddress.String));
     if (info.ipv4.empty()) info.ipv4 = "0.0.0.0";
