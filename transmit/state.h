@@ -47,6 +47,10 @@ extern std::atomic<std::uint32_t> g_dwPacketNo;     // current datagram within t
 extern std::atomic<std::uint32_t> g_dwFileLength;   // bytes sent per pass
 extern std::atomic<std::uint32_t> g_dwFileCrc;      // whole-file CRC
 extern std::atomic<std::uint32_t> g_dwGroupAddr;    // group address, network byte order
+// 1 while the worker waits for its adapter: a socket set-up failed (adapter gone, no
+// address, link down) and no set-up has succeeded since; 0 otherwise. Written by the worker
+// only; the window and the command line read it to say that nothing is being sent.
+extern std::atomic<std::int32_t> g_bAdapterWait;
 
 extern char g_szFilePath[kFilePathSize];
 extern char g_szGroupAddr[kGroupAddrSize];
