@@ -62,7 +62,7 @@ std::uint32_t Worker(std::intptr_t param) {
 
 void PrintMessage(texts::Message m, int language) {
   const char* text = texts::MessageText(m, language);
-  if (text != nullptr) std::fprintf(stderr, "%s\n", text);
+  if (text != nullptr) platform::PrintText(stderr, "%s\n", text);
 }
 
 bool AllDigits(const std::string& s) {
@@ -74,14 +74,14 @@ bool AllDigits(const std::string& s) {
 std::optional<std::intptr_t> ResolveAdapter(const std::string& wanted) {
   std::vector<platform::AdapterInfo> all;
   if (platform::ListAdapters(all) != platform::AdapterListStatus::Ok) {
-    std::fprintf(stderr, "upgrade-cli: no network adapter found\n");
+    platform::PrintText(stderr, "upgrade-cli: no network adapter found\n");
     return std::nullopt;
   }
   if (all.size() > static_cast<std::size_t>(kAdaptersConsidered)) all.resize(kAdaptersConsidered);
   auto chosen = [&all](std::size_t i) {
     if (all[i].ipv4 == "0.0.0.0")
-      std::fprintf(stderr, "upgrade-cli: adapter %zu (%s) has no IPv4 address: nothing is sent until it has one\n",
-                   i, all[i].name.c_str());
+      platform::PrintText(stderr, "upgrade-cli: adapter %zu (%s) has no IPv4 address: nothing is sent until it has one\n",
+                          i, all[i].description.c_str());
     return static_cast<std::intptr_t>(i);
   };
   if (wanted.empty()) return chosen(0);
@@ -93,9 +93,9 @@ std::optional<std::intptr_t> ResolveAdapter(const std::string& wanted) {
     for (std::size_t i = 0; i < all.size(); ++i)
       if (all[i].description.rfind(wanted, 0) == 0) return chosen(i);
   }
-  std::fprintf(stderr, "upgrade-cli: no adapter \"%s\" among:\n", wanted.c_str());
+  platform::PrintText(stderr, "upgrade-cli: no adapter \"%s\" among:\n", wanted.c_str());
   for (std::size_t i = 0; i < all.size(); ++i)
-    std::fprintf(stderr, "  %zu\t%s\n", i, platform::AdapterEntryText(all[i]).c_str());
+    platform::PrintText(stderr, "  %zu\t%s\n", i, platform::AdapterEntryText(all[i]).c_str());
   return std::nullopt;
 }
 
@@ -120,7 +120,7 @@ class ProgressLine {
     const std::uint32_t total = g_dwFileLength.load();
     const unsigned percent =
         total == 0 ? 0 : total <= kChunkSize ? 100 : static_cast<unsigned>(static_cast<std::uint64_t>(packet) * 1024 * 100 / total);
-    std::fprintf(stderr, "\rpass %u  datagram %u/%u  %3u%%  %6.0f datagrams/s   ", pass, packet, count,
+    platform::PrintText(stderr, "\rpass %u  datagram %u/%u  %3u%%  %6.0f datagrams/s   ", pass, packet, count,
                  percent, rate);
     std::fflush(stderr);
     shown_ = true;
@@ -128,7 +128,7 @@ class ProgressLine {
 
   // Ends the progress line, so that a message can follow on a line of its own.
   void Finish() {
-    if (shown_) std::fputc('\n', stderr);
+    if (shown_) platform::WriteText(stderr, "\n");
     shown_ = false;
   }
 
@@ -146,7 +146,7 @@ int RunSend(const SendOptions& o) {
   g_nPolicy = 1;
 
   if (o.file.size() >= kFilePathSize) {
-    std::fprintf(stderr, "upgrade-cli: the file path is longer than %zu bytes\n", kFilePathSize - 1);
+    platform::PrintText(stderr, "upgrade-cli: the file path is longer than %zu bytes\n", kFilePathSize - 1);
     return 1;
   }
   std::memset(g_szFilePath, 0, sizeof g_szFilePath);
@@ -167,7 +167,7 @@ int RunSend(const SendOptions& o) {
   std::string refusal;
   if (RefusedLikeStart(o.file, language, refusal)) {
     std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", refusal.c_str());
+    platform::PrintText(stderr, "%s\n", refusal.c_str());
     return 1;
   }
   if (MeasureBinFile(g_szFilePath) != 0) {
@@ -187,7 +187,7 @@ int RunSend(const SendOptions& o) {
   std::unique_ptr<platform::WorkerThread> worker =
       platform::StartWorkerThread(Worker, g_adapterIndex, platform::ThreadPriority::Normal);
   if (!worker) {
-    std::fprintf(stderr, "upgrade-cli: cannot start the sending thread\n");
+    platform::PrintText(stderr, "upgrade-cli: cannot start the sending thread\n");
     return 1;
   }
 
@@ -200,7 +200,7 @@ int RunSend(const SendOptions& o) {
     if (g_nResult.compare_exchange_strong(retry, TX_OK)) {
       ++reconnects;
       progress.Finish();
-      std::fprintf(stderr, "upgrade-cli: a datagram could not be sent; setting up the adapter again\n");
+      platform::PrintText(stderr, "upgrade-cli: a datagram could not be sent; setting up the adapter again\n");
     }
     progress.Update();
     platform::SleepMs(100);
@@ -211,7 +211,7 @@ int RunSend(const SendOptions& o) {
   std::signal(SIGTERM, SIG_DFL);
   g_pfnPassDone = nullptr;
 
-  std::fprintf(stderr, "upgrade-cli: %u complete pass(es) sent, %u reconnect(s)\n", g_passesDone.load(), reconnects);
+  platform::PrintText(stderr, "upgrade-cli: %u complete pass(es) sent, %u reconnect(s)\n", g_passesDone.load(), reconnects);
   if (result == TX_ERR_OPEN) {
     PrintMessage(texts::Message::OpenFailed, language);
     return 1;
@@ -223,12 +223,12 @@ int RunSend(const SendOptions& o) {
   // Stopped while the worker had no socket: its last set-up failed, or a datagram could not
   // be sent and no new socket followed. Nothing was being sent when it ended.
   if (result != TX_OK) {
-    std::fprintf(stderr, "upgrade-cli: stopped while the adapter could not be set up for sending (code %d)\n",
+    platform::PrintText(stderr, "upgrade-cli: stopped while the adapter could not be set up for sending (code %d)\n",
                  static_cast<int>(result));
     return 1;
   }
   if (o.passes != 0 && g_passesDone.load() < o.passes) {
-    std::fprintf(stderr, "upgrade-cli: stopped before the %u pass(es) asked for were complete\n", o.passes);
+    platform::PrintText(stderr, "upgrade-cli: stopped before the %u pass(es) asked for were complete\n", o.passes);
     return 1;
   }
   return 0;

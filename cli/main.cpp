@@ -1,11 +1,23 @@
 // upgrade-cli: the command-line front end of the upgrade tool.
 #include <CLI/CLI.hpp>
 
+#include <sstream>
+
 #include "cli/commands.h"
+#include "inspect/trace.h"
 #include "platform/console.h"
 
+namespace {
+
+// The analysis's trace goes where the program's other text goes (platform::WriteText).
+void PrintTraceLine(const char* line, std::size_t length) { platform::WriteText(stdout, std::string(line, length)); }
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  argv = platform::Utf8Arguments(argc, argv);
   platform::SetBinaryStdout();
+  inspect::SetTraceSink(PrintTraceLine);
   CLI::App app{"Firmware upgrade tool: inspects upgrade files and sends them to every device on\n"
                "the segment as a paced carousel of UDP multicast datagrams (224.0.0.119:13456)."};
   app.require_subcommand(1);
@@ -19,7 +31,10 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     // Usage errors end with status 2, --help with 0.
-    const int code = app.exit(e);
+    std::ostringstream out, err;
+    const int code = app.exit(e, out, err);
+    platform::WriteText(stdout, out.str());
+    platform::WriteText(stderr, err.str());
     return code == 0 ? 0 : 2;
   }
   return status;

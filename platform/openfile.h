@@ -5,9 +5,11 @@
 
 namespace platform {
 
-// Opens the file for reading as raw bytes, others allowed to read it too: fopen(path, "rb")
-// on POSIX; on Windows the UTF-8 name is widened for _wfsopen, so that a name in any script
-// opens. nullptr when it cannot be opened.
+// Opens a regular disk file for reading as raw bytes, others allowed to read and write it
+// too. Anything else - a folder, a named pipe, a FIFO, a device such as /dev/zero or NUL, CON
+// or COM1 - is refused without being opened for reading, so that the call never blocks and
+// never reads without end. On Windows the UTF-8 name is widened for CreateFileW, so that a
+// name in any script opens. nullptr when it cannot be opened.
 std::FILE* OpenFileForReading(const char* utf8Path);
 
 }  // namespace platform

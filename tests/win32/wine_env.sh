@@ -19,3 +19,24 @@ wine_setup() {
 wine_teardown() {
   wineserver -k 2>/dev/null || true
 }
+
+# A private X display for the programs that need one (Xvfb on a free display number):
+#   start_xvfb    exports DISPLAY            stop_xvfb    ends that Xvfb
+start_xvfb() {
+  local n
+  XVFB_PID=""
+  for n in $(seq 120 159); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
+    kill "$XVFB_PID" 2>/dev/null || true
+  done
+  echo "no free X display"
+  return 1
+}
+
+stop_xvfb() {
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+}

@@ -12,6 +12,8 @@
 
 #include "platform/adapters.h"
 #include "platform/clock.h"
+#include "platform/console.h"
+#include "platform/outputfile.h"
 #include "platform/socket.h"
 #include "tools/devsim/receiver.h"
 #include "transmit/datagram.h"
@@ -119,10 +121,8 @@ int Run(const Options& o) {
 
   bool written = false;
   if (receiver.FileCrcMatches() && !o.out.empty()) {
-    std::FILE* f = std::fopen(o.out.c_str(), "wb");
     const auto& file = receiver.File();
-    written = f != nullptr && std::fwrite(file.data(), 1, file.size(), f) == file.size();
-    if (f != nullptr && std::fclose(f) != 0) written = false;
+    written = platform::WriteWholeFile(o.out, file.data(), file.size());
     if (!written) std::fprintf(stderr, "upgrade-devsim: cannot write %s\n", o.out.c_str());
   }
   PrintSummary(o, receiver, written);
@@ -134,6 +134,7 @@ int Run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  argv = platform::Utf8Arguments(argc, argv);
   Options o;
   CLI::App app{"Simulated upgrade device: receives the multicast upgrade stream on one interface,\n"
                "checks every datagram, collects the file across passes and verifies it.\n"

@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
+#include "platform/outputfile.h"
 #include "transmit/crc32.h"
 
 namespace mkfile {
 namespace {
+
+// Whether the C library's fseek reaches this offset (long is 32 bits on Windows).
+bool FitsSeek(std::uint64_t offset) {
+  return offset <= static_cast<std::uint64_t>(static_cast<long>(~0ul >> 1));
+}
 
 void StoreLE32(Bytes& b, std::size_t off, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b[off + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -96,17 +101,21 @@ Bytes CFileImage::Flatten() const {
 }
 
 bool CFileImage::WriteTo(const std::string& path) const {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  platform::OutputFile out(path);
+  std::FILE* file = out.File();
   if (file == nullptr) return false;
   bool ok = true;
+  std::uint64_t end = 0;
   for (const auto& [off, run] : m_mapRuns) {
-    ok = ok && std::fseek(file, static_cast<long>(off), SEEK_SET) == 0 &&
+    ok = ok && FitsSeek(off) && std::fseek(file, static_cast<long>(off), SEEK_SET) == 0 &&
          std::fwrite(run.data(), 1, run.size(), file) == run.size();
+    end = off + run.size();
   }
-  ok = (std::fclose(file) == 0) && ok;
-  std::error_code ec;
-  if (ok) std::filesystem::resize_file(path, m_qwSize, ec);
-  return ok && !ec;
+  // The zero background after the last run: its last byte written, the rest left a hole.
+  if (ok && m_qwSize > end)
+    ok = FitsSeek(m_qwSize - 1) && std::fseek(file, static_cast<long>(m_qwSize - 1), SEEK_SET) == 0 &&
+         std::fputc(0, file) != EOF;
+  return ok && out.Commit();
 }
 
 CFileImage BuildPackage(const SPackagePlan& plan) {

@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "platform/console.h"
 #include "tools/mkfile/builder.h"
 
 namespace {
@@ -164,6 +165,7 @@ struct Options {
 }  // namespace
 
 int main(int argc, char** argv) {
+  argv = platform::Utf8Arguments(argc, argv);
   CLI::App app{"Builds upgrade files for tests, fuzzing and benchmarks."};
   app.allow_windows_style_options(false);  // "/path" is a path on every system
   app.require_subcommand(1);
@@ -243,12 +245,12 @@ int main(int argc, char** argv) {
   seeds->add_option("DIR", o->out, "Directory to fill")->required();
   seeds->callback([o, &status] {
     std::error_code ec;
-    std::filesystem::create_directories(o->out, ec);
+    std::filesystem::create_directories(std::filesystem::path(std::u8string(o->out.begin(), o->out.end())), ec);
     bool ok = !ec;
     for (const auto& [name, bytes] : mkfile::SeedCorpus(o->target)) {
       mkfile::CFileImage file;
       file.Put(0, bytes);
-      ok = ok && Write(file, (std::filesystem::path(o->out) / name).string());
+      ok = ok && Write(file, o->out + "/" + name);
     }
     status = ok ? 0 : 1;
   });
