@@ -78,10 +78,11 @@ std::optional<std::intptr_t> ResolveAdapter(const std::string& wanted) {
     return std::nullopt;
   }
   if (all.size() > static_cast<std::size_t>(kAdaptersConsidered)) all.resize(kAdaptersConsidered);
+  // An adapter is named as the adapter box names it (on Windows its system name is a GUID).
   auto chosen = [&all](std::size_t i) {
     if (all[i].ipv4 == "0.0.0.0")
       platform::PrintText(stderr, "upgrade-cli: adapter %zu (%s) has no IPv4 address: nothing is sent until it has one\n",
-                          i, all[i].description.c_str());
+                          i, platform::AdapterEntryText(all[i]).c_str());
     return static_cast<std::intptr_t>(i);
   };
   if (wanted.empty()) return chosen(0);
