@@ -18,6 +18,7 @@
 
 #include "platform/app.h"
 #include "platform/msgbox.h"
+#include "platform/outputfile.h"
 #include "platform/win32/text.h"
 
 // <windows.h> names these as macros for its A and W forms; ours are plain names.
@@ -309,10 +310,7 @@ bool SaveBmp(HDC src, int x, int y, int cx, int cy, const std::string& path) {
   SelectObject(mem, old);
   DeleteDC(mem);
   DeleteObject(dib);
-  std::FILE* f = _wfopen(Widen(path).c_str(), L"wb");
-  if (!f) return false;
-  bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-  return std::fclose(f) == 0 && ok;
+  return WriteWholeFile(path, out.data(), out.size());
 }
 
 // --- the window of one running dialog --------------------------------------------------
