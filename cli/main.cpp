@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   AddAdaptersCommand(app, status);
   AddSendCommand(app, status);
   AddInspectCommand(app, status);
+  AddPlanCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
