@@ -22,12 +22,13 @@ struct PlanOptions {
   std::string file;
 };
 
-// A share written as a fraction ("0.05") or a percentage ("5%"); false for anything else.
+// A share written as a fraction ("0.05", "1e-4") or a percentage ("5%"); false for anything else.
 bool ParseShare(const std::string& text, double& share) {
   if (text.empty()) return false;
   const bool percent = text.back() == '%';
   const std::string digits = percent ? text.substr(0, text.size() - 1) : text;
-  if (digits.empty() || digits.find_first_not_of("0123456789.") != std::string::npos) return false;
+  // Decimal only: strtod would also take "inf", "nan" and hexadecimal.
+  if (digits.empty() || digits.find_first_not_of("0123456789.eE+-") != std::string::npos) return false;
   char* end = nullptr;
   const double v = std::strtod(digits.c_str(), &end);
   if (end != digits.c_str() + digits.size() || !std::isfinite(v)) return false;

@@ -6,13 +6,6 @@ make_file "$T/up.bin" 70000
 head -c 100000 /dev/zero > "$T/zeros.bin"
 cp "$T/up.bin" "$T/up.txt"
 "$MKFILE" trx "$T/fw.trx"
-check() {  # expected-status expected-text command...
-  local want=$1 text=$2; shift 2
-  local got=0
-  "$@" > "$T/out.txt" 2>&1 || got=$?
-  [ "$got" -eq "$want" ] || { cat "$T/out.txt"; fail "$* ended with $got, not $want"; }
-  [ -z "$text" ] || expect_in "$T/out.txt" "$text"
-}
 check 1 'no adapter "eth9"'                        "$CLI" send --adapter eth9 "$T/up.bin"
 check 1 'no adapter "7"'                           "$CLI" send --adapter 7 "$T/up.bin"
 check 1 "Please make sure the file exist and it is readable!" "$CLI" send --adapter v0 "$T/missing.bin"
