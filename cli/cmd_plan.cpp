@@ -8,6 +8,7 @@
 #include <string>
 #include <system_error>
 
+#include "cli/checks.h"
 #include "cli/commands.h"
 #include "transmit/datagram.h"
 #include "transmit/planner.h"
@@ -175,16 +176,7 @@ void AddPlanCommand(CLI::App& app, int& status) {
       ->check(ShareValidator(false, "the loss is a share from 0 up to but not including 1 (0.05), or a percentage "
                                     "from 0% up to but not including 100% (5%)"));
   cmd->add_option("--devices", opts->devices, "Number of devices, 1 to 4294967295 (default 1)")
-      ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
-            const bool digits = !text.empty() && text.size() <= 10 &&
-                                text.find_first_not_of("0123456789") == std::string::npos;
-            if (digits && std::strtoull(text.c_str(), nullptr, 10) >= 1 &&
-                std::strtoull(text.c_str(), nullptr, 10) <= 4294967295ull)
-              return {};
-            return "the number of devices is a whole number from 1 to 4294967295";
-          },
-          "N"));
+      ->check(WholeNumberFrom(1, 4294967295ull));
   cmd->add_option("--confidence", opts->confidence,
                   "Chance wanted that every device holds every chunk, above 0 and below 1, as a\n"
                   "fraction (0.99) or a percentage (99%) (default 0.99)")
