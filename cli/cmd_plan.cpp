@@ -175,7 +175,7 @@ void AddPlanCommand(CLI::App& app, int& status) {
                   "(0.05) or a percentage (5%) (default 0.01)")
       ->check(ShareValidator(false, "the loss is a share from 0 up to but not including 1 (0.05), or a percentage "
                                     "from 0% up to but not including 100% (5%)"));
-  cmd->add_option("--devices", opts->devices, "Number of devices, 1 to 4294967295 (default 1)")
+  cmd->add_option("--devices", opts->devices, "Number of devices (default 1)")
       ->check(WholeNumberFrom(1, 4294967295ull));
   cmd->add_option("--confidence", opts->confidence,
                   "Chance wanted that every device holds every chunk, above 0 and below 1, as a\n"

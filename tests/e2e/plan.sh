@@ -26,16 +26,29 @@ check 0 "--confidence"                       "$CLI" plan --help
 # The JSON object: one line, the figures asked for, the plan.
 "$CLI" plan --json --loss 10% --devices 3 --confidence 0.999 "$T/up.bin" > "$T/plan.json" || fail "plan --json ended with $?"
 [ "$(wc -l < "$T/plan.json")" -eq 1 ] || fail "plan --json printed more than one line"
-field() { grep -o "\"$1\":[^,}]*" "$T/plan.json" | cut -d: -f2; }
-[ "$(field chunks)" = 293 ] || fail "chunks $(field chunks), not 293"
-[ "$(field devices)" = 3 ] || fail "devices $(field devices), not 3"
-[ "$(field loss)" = 0.1 ] || fail "loss $(field loss), not 0.1"
-[ "$(field confidence)" = 0.999 ] || fail "confidence $(field confidence), not 0.999"
-[ "$(field reachable)" = true ] || fail "not reachable"
-passes=$(field passes)
+# Parsed by a JSON parser: every member with its type, the figures asked for given back.
+python3 - "$T/plan.json" <<'PY' > "$T/plan.txt" || fail "plan --json is not the object expected: $(cat "$T/plan.json")"
+import json, sys
+plan = json.load(open(sys.argv[1]))
+types = {"file": str, "bytes": int, "chunks": int, "loss": float, "devices": int, "confidence": float,
+         "passes": int, "reachable": bool, "probability": float, "seconds": float}
+for name, kind in types.items():
+    assert isinstance(plan[name], kind), name
+assert (plan["bytes"], plan["chunks"], plan["devices"]) == (300000, 293, 3), plan
+assert (plan["loss"], plan["confidence"], plan["reachable"]) == (0.1, 0.999, True), plan
+assert 0.999 <= plan["probability"] < 1, plan
+print(plan["passes"], plan["seconds"])
+PY
+read -r passes seconds < "$T/plan.txt"
 # 1 - (1 - 0.1^k)^(293 x 3) <= 0.001 first holds at k = 6 (0.1^5 x 879 = 0.0088).
 [ "$passes" = 6 ] || fail "planned $passes passes, not 6"
-awk -v s="$(field seconds)" 'BEGIN { exit !(s > 1.5 && s < 2.0) }' || fail "$(field seconds) s for 6 x 293 datagrams"
+awk -v s="$seconds" 'BEGIN { exit !(s > 1.5 && s < 2.0) }' || fail "$seconds s for 6 x 293 datagrams"
+
+# A name with a quote, a backslash and a tab comes back whole from the JSON parser.
+odd=$T/$'odd "name" \\ \t.bin'
+cp "$T/up.bin" "$odd"
+"$CLI" plan --json "$odd" | python3 -c 'import json, sys; assert json.load(sys.stdin)["file"] == sys.argv[1]' "$odd" ||
+  fail "the JSON object does not give the file's name back"
 
 # Three devices, each losing 10% of the datagrams on purpose, hold the file after the
 # planned passes and not before the end: one pass is never enough (0.9^293).
