@@ -100,7 +100,7 @@ int MeasureForPlan(const std::string& path, std::uint32_t& length, std::uint32_t
     std::fprintf(stderr, "upgrade-cli: %s does not exist\n", path.c_str());
     return 1;
   }
-  // Only regular files are opened: a FIFO or a device could block or never end.
+  // Only regular files are measured (the open refuses anything else too): said here in words.
   if (!std::filesystem::is_regular_file(st)) {
     std::fprintf(stderr, "upgrade-cli: %s is not a regular file\n", path.c_str());
     return 1;
@@ -141,7 +141,8 @@ int RunPlan(const PlanOptions& o) {
   } else {
     std::printf("%s: %u bytes, %u chunk%s (datagrams per pass)\n", o.file.c_str(), length, chunks,
                 chunks == 1 ? "" : "s");
-    std::printf("%u device%s, each losing %s of the datagrams, asked: every device holds every chunk with a chance of at least %s\n",
+    std::printf("%u device%s, each losing %s of the datagrams, asked: every device holds every chunk "
+                "with a chance of at least %s\n",
                 o.devices, o.devices == 1 ? "" : "s", Percent(loss).c_str(), Percent(confidence).c_str());
     if (plan.bReachable) {
       std::printf("passes   %u (chance %s)\n", plan.dwPasses, ChancePercent(plan.dProbability).c_str());
