@@ -89,9 +89,9 @@ bool AdapterChangeWatch::Wait(int timeoutMs, bool (*stop)()) {
   const auto end = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
   for (;;) {
     if (stop != nullptr && stop()) return false;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
-    if (left <= 0) return false;
-    const int slice = static_cast<int>(std::min<long long>(left, kStopCheckMs));
+    const auto leftUs = std::chrono::duration_cast<std::chrono::microseconds>(end - Clock::now()).count();
+    if (leftUs <= 0) return false;
+    const int slice = static_cast<int>(std::min<long long>((leftUs + 999) / 1000, kStopCheckMs));
     if (impl_->fd < 0) {
       poll(nullptr, 0, slice);
       continue;
