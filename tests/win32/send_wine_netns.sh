@@ -35,7 +35,7 @@ grep -q '10\.77\.0\.1' adapters.txt || fail "Wine's adapter list has no 10.77.0.
 # An adapter without an address is named by the adapter box's text, never by its GUID.
 bare=$(grep -m1 'IP:0\.0\.0\.0' adapters.txt | tr -d '\r') || fail "no adapter without an address"
 "$WINE" "$cli" send --adapter "${bare%%$'\t'*}" missing.bin 2> bare.txt && fail "send of a missing file succeeded"
-grep -qF "(${bare#*$'\t'}) has no IPv4 address" bare.txt || { cat bare.txt; fail "the adapter without an address"; }
+grep -qF "adapter ${bare#*$'\t'} has no IPv4 address" bare.txt || { cat bare.txt; fail "the adapter without an address"; }
 
 "$devsim" -i v1 --name wine -o received.bin --timeout 40 > device.txt 2>&1 &
 device=$!
