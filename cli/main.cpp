@@ -40,8 +40,8 @@ int main(int argc, char** argv) {
       names += (names.empty() ? "" : ", ") + sub->get_name();
     }
     if (!known) {
-      std::fprintf(stderr, "upgrade-cli: unknown command \"%s\"; the commands are %s (see --help)\n", argv[1],
-                   names.c_str());
+      platform::PrintText(stderr, "upgrade-cli: unknown command \"%s\"; the commands are %s (see --help)\n", argv[1],
+                          names.c_str());
       return 2;
     }
   }
