@@ -133,7 +133,7 @@ int RunPlan(const PlanOptions& o) {
   }
   const double rate = 1.0 / (kPlannedPauseSeconds + kPlannedDatagramWorkSeconds);
   if (o.json) {
-    platform::PrintText(stdout, 
+    platform::PrintText(stdout,
         "{\"file\":%s,\"bytes\":%u,\"chunks\":%u,\"loss\":%.15g,\"devices\":%u,\"confidence\":%.15g,"
         "\"passes\":%u,\"reachable\":%s,\"probability\":%.15g,\"seconds\":%.3f,\"datagrams_per_second\":%.1f,"
         "\"max_passes\":%u}\n",
@@ -141,19 +141,19 @@ int RunPlan(const PlanOptions& o) {
         plan.bReachable ? "true" : "false", plan.dProbability, plan.dSeconds, rate, kMaxPlannedPasses);
   } else {
     platform::PrintText(stdout, "%s: %u bytes, %u chunk%s (datagrams per pass)\n", o.file.c_str(), length, chunks,
-                chunks == 1 ? "" : "s");
+                        chunks == 1 ? "" : "s");
     platform::PrintText(stdout, "%u device%s, each losing %s of the datagrams, asked: every device holds every chunk "
-                "with a chance of at least %s\n",
-                o.devices, o.devices == 1 ? "" : "s", Percent(loss).c_str(), Percent(confidence).c_str());
+                        "with a chance of at least %s\n",
+                        o.devices, o.devices == 1 ? "" : "s", Percent(loss).c_str(), Percent(confidence).c_str());
     if (plan.bReachable) {
       platform::PrintText(stdout, "passes   %u (chance %s)\n", plan.dwPasses, ChancePercent(plan.dProbability).c_str());
     } else {
       platform::PrintText(stdout, "passes   not reachable: after %u passes, the most planned, the chance is %s; "
-                  "lower the loss (mend the network) or the confidence\n",
-                  plan.dwPasses, ChancePercent(plan.dProbability).c_str());
+                          "lower the loss (mend the network) or the confidence\n",
+                          plan.dwPasses, ChancePercent(plan.dProbability).c_str());
     }
     platform::PrintText(stdout, "time     %s for %u pass%s at %.0f datagrams per second\n", Duration(plan.dSeconds).c_str(),
-                plan.dwPasses, plan.dwPasses == 1 ? "" : "es", rate);
+                        plan.dwPasses, plan.dwPasses == 1 ? "" : "es", rate);
   }
   std::fflush(stdout);
   return plan.bReachable ? 0 : 1;

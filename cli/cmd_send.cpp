@@ -155,14 +155,14 @@ class OutageLog {
       sentAtBegin_ = sent;
       ++count_;
       platform::PrintText(stderr, "upgrade-cli: %s: outage %u: nothing can be sent from adapter %s "
-                   "(gone, without an IPv4 address or without link); waiting for it\n",
-                   platform::IsoLocalTimeNow().c_str(), count_, adapter_.c_str());
+                          "(gone, without an IPv4 address or without link); waiting for it\n",
+                          platform::IsoLocalTimeNow().c_str(), count_, adapter_.c_str());
       return true;
     }
     if (inOutage_ && !waiting && sent > sentAtBegin_) {
       inOutage_ = false;
       platform::PrintText(stderr, "upgrade-cli: %s: sending again from adapter %s after an outage of %.1f s\n",
-                   platform::IsoLocalTimeNow().c_str(), adapter_.c_str(), Seconds());
+                          platform::IsoLocalTimeNow().c_str(), adapter_.c_str(), Seconds());
       return true;
     }
     return false;
@@ -204,7 +204,7 @@ class ProgressLine {
     const unsigned percent =
         total == 0 ? 0 : total <= kChunkSize ? 100 : static_cast<unsigned>(static_cast<std::uint64_t>(packet) * 1024 * 100 / total);
     platform::PrintText(stderr, "\rpass %u  datagram %u/%u  %3u%%  %6.0f datagrams/s   ", pass, packet, count,
-                 percent, rate);
+                        percent, rate);
     std::fflush(stderr);
     shown_ = true;
   }
@@ -265,7 +265,7 @@ int RunSend(const SendOptions& o) {
   std::unique_ptr<platform::AdapterSendLock> sendLock;
   if (platform::TryLockAdapterForSending(chosen.strName, &sendLock) == platform::SendLockStatus::Busy) {
     platform::PrintText(stderr, "upgrade-cli: another program is sending on adapter %s; nothing was sent\n",
-                 chosen.strName.c_str());
+                        chosen.strName.c_str());
     return 1;
   }
   SetChosenAdapter(chosen);
@@ -310,7 +310,7 @@ int RunSend(const SendOptions& o) {
   g_pfnPassDone = nullptr;
 
   platform::PrintText(stderr, "upgrade-cli: %s: %u complete pass(es) sent, %u outage(s)\n",
-               platform::IsoLocalTimeNow().c_str(), g_passesDone.load(), outages.Count());
+                      platform::IsoLocalTimeNow().c_str(), g_passesDone.load(), outages.Count());
   if (result == TX_ERR_OPEN) {
     PrintMessage(texts::Message::OpenFailed, language);
     return 1;
@@ -326,14 +326,14 @@ int RunSend(const SendOptions& o) {
   }
   if (gaveUp) {
     platform::PrintText(stderr, "upgrade-cli: gave up after %.1f s without adapter %s\n", o.giveUpAfter,
-                 chosen.strName.c_str());
+                        chosen.strName.c_str());
     return 1;
   }
   // Stopped while the worker had no socket: its last set-up failed, or a datagram could not
   // be sent and no new socket followed. Nothing was being sent when it ended.
   if (result != TX_OK) {
     platform::PrintText(stderr, "upgrade-cli: stopped while the adapter could not be set up for sending (code %d)\n",
-                 static_cast<int>(result));
+                        static_cast<int>(result));
     return 1;
   }
   if (o.passes != 0 && g_passesDone.load() < o.passes) {
