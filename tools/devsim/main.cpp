@@ -53,17 +53,17 @@ bool FindInterfaceIndex(const std::string& name, unsigned& index) {
 double Seconds(std::int64_t ticks, std::int64_t freq) { return static_cast<double>(ticks) / static_cast<double>(freq); }
 
 int Run(const Options& o) {
-  unsigned ifIndex = 0;
-  if (!FindInterfaceIndex(o.iface, ifIndex)) {
-    std::fprintf(stderr, "upgrade-devsim: no interface \"%s\"\n", o.iface.c_str());
-    return 2;
-  }
   // The output is made (as a temporary file beside it) before listening, so a folder that
   // is missing or cannot be written is found at once, not after the whole reception.
   tools::COutputFile out;
   std::string error;
   if (!o.out.empty() && !out.Open(o.out, &error)) {
     std::fprintf(stderr, "upgrade-devsim: --out: %s\n", error.c_str());
+    return 2;
+  }
+  unsigned ifIndex = 0;
+  if (!FindInterfaceIndex(o.iface, ifIndex)) {
+    std::fprintf(stderr, "upgrade-devsim: no interface \"%s\"\n", o.iface.c_str());
     return 2;
   }
   const std::uint32_t group = platform::InetAddr(kGroupAddress);
