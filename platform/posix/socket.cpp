@@ -28,6 +28,15 @@ sockaddr_in IPv4(std::uint32_t addr, std::uint16_t port) {
   return sa;
 }
 
+// Waits at most timeoutMs for a datagram: 1 when one is there, 0 when the time ran out or a
+// signal came, -1.
+int WaitReadable(Socket s, int timeoutMs) {
+  pollfd p{Fd(s), POLLIN, 0};
+  const int r = poll(&p, 1, timeoutMs);
+  if (r < 0) return errno == EINTR ? 0 : -1;
+  return r > 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int SocketStartup(std::uint8_t, std::uint8_t, std::uint8_t* grantedMajor, std::uint8_t* grantedMinor) {
@@ -86,10 +95,8 @@ long SendTo(Socket s, const void* data, std::size_t len, std::uint32_t addr, std
 }
 
 long ReceiveFrom(Socket s, void* buf, std::size_t len, int timeoutMs, std::uint32_t* fromAddr) {
-  pollfd p{Fd(s), POLLIN, 0};
-  int r = poll(&p, 1, timeoutMs);
-  if (r == 0) return 0;
-  if (r < 0) return errno == EINTR ? 0 : -1;
+  const int r = WaitReadable(s, timeoutMs);
+  if (r <= 0) return r;
   sockaddr_in from;
   socklen_t fromLen = sizeof from;
   ssize_t n = recvfrom(Fd(s), buf, len, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &fromLen);
@@ -103,10 +110,8 @@ int SetMulticastAll(Socket s, int on) { return SetIntOption(s, IPPROTO_IP, IP_MU
 int SetPacketInfo(Socket s, int on) { return SetIntOption(s, IPPROTO_IP, IP_PKTINFO, on); }
 
 long ReceiveWithInfo(Socket s, void* buf, std::size_t len, int timeoutMs, SReceiveInfo* info) {
-  pollfd p{Fd(s), POLLIN, 0};
-  int r = poll(&p, 1, timeoutMs);
-  if (r == 0) return 0;
-  if (r < 0) return errno == EINTR ? 0 : -1;
+  const int r = WaitReadable(s, timeoutMs);
+  if (r <= 0) return r;
   sockaddr_in from;
   std::memset(&from, 0, sizeof from);
   iovec iov{buf, len};

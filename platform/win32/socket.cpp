@@ -25,6 +25,16 @@ sockaddr_in IPv4(std::uint32_t addr, std::uint16_t port) {
   return sa;
 }
 
+// Waits at most timeoutMs for a datagram: 1 when one is there, 0 when the time ran out, -1.
+int WaitReadable(Socket s, int timeoutMs) {
+  WSAPOLLFD p;
+  p.fd = Sock(s);
+  p.events = POLLRDNORM;
+  p.revents = 0;
+  const int r = WSAPoll(&p, 1, timeoutMs);
+  return r < 0 ? -1 : r > 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int SocketStartup(std::uint8_t wantMajor, std::uint8_t wantMinor, std::uint8_t* grantedMajor,
@@ -83,13 +93,8 @@ long SendTo(Socket s, const void* data, std::size_t len, std::uint32_t addr, std
 }
 
 long ReceiveFrom(Socket s, void* buf, std::size_t len, int timeoutMs, std::uint32_t* fromAddr) {
-  WSAPOLLFD p;
-  p.fd = Sock(s);
-  p.events = POLLRDNORM;
-  p.revents = 0;
-  int r = WSAPoll(&p, 1, timeoutMs);
-  if (r == 0) return 0;
-  if (r < 0) return -1;
+  const int r = WaitReadable(s, timeoutMs);
+  if (r <= 0) return r;
   sockaddr_in from;
   int fromLen = sizeof from;
   int n = recvfrom(Sock(s), static_cast<char*>(buf), static_cast<int>(len), 0, reinterpret_cast<sockaddr*>(&from),
@@ -108,13 +113,8 @@ int SetMulticastAll(Socket, int on) { return on ? -1 : 0; }
 int SetPacketInfo(Socket s, int on) { return SetIntOption(s, IPPROTO_IP, IP_PKTINFO, on); }
 
 long ReceiveWithInfo(Socket s, void* buf, std::size_t len, int timeoutMs, SReceiveInfo* info) {
-  WSAPOLLFD p;
-  p.fd = Sock(s);
-  p.events = POLLRDNORM;
-  p.revents = 0;
-  int r = WSAPoll(&p, 1, timeoutMs);
-  if (r == 0) return 0;
-  if (r < 0) return -1;
+  const int r = WaitReadable(s, timeoutMs);
+  if (r <= 0) return r;
   LPFN_WSARECVMSG recvMsg = nullptr;
   GUID id = WSAID_WSARECVMSG;
   DWORD got = 0;

@@ -161,13 +161,13 @@ int main(int argc, char** argv) {
         const bool read = CLI::detail::lexical_cast(text, v);
         // Written so that NaN fails too.
         if (read && v > 0 && v <= kMaxTimeoutSeconds) return {};
-        return "--timeout takes seconds above 0 and at most 86400, not " + text;
+        return "takes seconds above 0 and at most 86400, not \"" + text + "\"";
       });
   app.add_option("--drop", o.drop, "Drop this share of datagrams on purpose, 0 to 1 (loss injection)")
       ->check([](const std::string& text) -> std::string {
         double v = 0;
         if (CLI::detail::lexical_cast(text, v) && v >= 0 && v <= 1) return {};
-        return "--drop takes a share from 0 to 1, not " + text;
+        return "takes a share from 0 to 1, not \"" + text + "\"";
       });
   app.add_option("--seed", o.seed, "Seed of the loss injection (default 1)");
   app.add_option("--name", o.name, "Name to print in the summary (default: devsim-INTERFACE)");
