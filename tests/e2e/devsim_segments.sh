@@ -12,4 +12,6 @@ cmp "$T/up.bin" "$T/a.bin" || fail "device a holds other bytes"
 expect_in "$T/a.txt" "other interface     0"
 expect_in "$T/a.txt" "streams seen        1"
 expect_silent b
+# IP_MULTICAST_ALL off: the system does not even hand it the other segment's datagrams.
+expect_in "$T/b.txt" "other interface     0"
 echo "PASS"
