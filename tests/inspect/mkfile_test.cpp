@@ -112,7 +112,8 @@ TEST(MkfileNumbers, OneReaderForEveryNumber) {
   }
 }
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+// Double quotes: both the POSIX shell and the Windows command processor take them.
+std::string Quote(const std::string& s) { return "\"" + s + "\""; }
 
 // The exit status in what std::system returns: a wait status on POSIX systems (status << 8),
 // the status itself on Windows; the tool's statuses are 0 to 2.
@@ -120,7 +121,10 @@ int ExitStatus(int rc) { return rc > 255 ? (rc >> 8) & 0xFF : rc; }
 
 // Runs upgrade-mkfile with `args` and returns its exit status.
 int Mkfile(const std::string& args) {
-  const std::string command = Quote(UPGRADE_MKFILE_PATH) + " " + args + " >/dev/null 2>&1";
+  // Its lines (one per refusal) go to the test's output. The program's path (the build
+  // folder's, without blanks) is not quoted: the Windows command processor drops the first
+  // and the last quote of a command line that begins with one.
+  const std::string command = std::string(UPGRADE_MKFILE_PATH) + " " + args;
   const int rc = std::system(command.c_str());
   return rc == -1 ? -1 : ExitStatus(rc);
 }
@@ -206,7 +210,7 @@ TEST(MkfileTool, BadSwitchesAreRefused) {
       {"package " + q + " --unit BOOT,info=-1", 2},
       {"package " + q + " --unit BOOT,info=65M", 2},
       {"package " + q + " --unit BOOT,infobyte=300", 2},
-      {"package " + q + " --size ' -1'", 2},
+      {"package " + q + " --size \" -1\"", 2},
       {"package " + q + " --size 18446744073709551616", 2},
       {"package " + q + " --size 17179869184G", 2},
       {"package " + q + " --first-offset 0x100000000", 2},

@@ -43,6 +43,7 @@ bool COutputFile::Open(const std::string& path, std::string* error) {
   if (path.empty()) return refuse("no file name given");
   std::error_code ec;
   fs::path target = path;
+  if (!target.has_filename()) return refuse(path + " names a folder, not a regular file");
   if (fs::is_symlink(fs::symlink_status(target, ec))) {
     const fs::path real = fs::canonical(target, ec);
     if (ec) return refuse(path + " is a link to nothing that can be written");
