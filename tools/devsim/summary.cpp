@@ -62,7 +62,7 @@ std::string SummaryText(const std::string& name, const std::string& out, const D
   Add(t, "  other interface     %llu (not counted above)\n", U(report.otherInterface));
   if (report.dropped > 0) Add(t, "  dropped on purpose  %llu\n", U(report.dropped));
   Add(t, "  switches            %u\n", s.switches);
-  Add(t, "  passes              %u\n", r.PassesSeen());
+  Add(t, "  passes seen         %u\n", r.PassesSeen());
   std::string lost;
   for (const SPassRecord& p : r.Passes()) Add(lost, " %u", p.lost);
   if (r.PassesSeen() > r.Passes().size()) lost += " ...";
