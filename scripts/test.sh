@@ -5,7 +5,7 @@
 # for a bounded time. Warnings are errors in every build. Exit status 0 when all passed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+bash scripts/deps.sh tests
 
 jobs=${JOBS:-2}
 step() { printf '\n==== %s\n' "$*"; }

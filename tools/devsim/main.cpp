@@ -13,6 +13,7 @@
 #include "platform/adapters.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
+#include "res/version.h"
 #include "tools/devsim/receiver.h"
 #include "transmit/datagram.h"
 #include "transmit/sender.h"
@@ -139,6 +140,7 @@ int main(int argc, char** argv) {
                "checks every datagram, collects the file across passes and verifies it.\n"
                "Exit status 0 when the file arrived whole with its CRC right."};
   app.allow_windows_style_options(false);  // "/path" is a path on every system
+  app.set_version_flag("--version", res::VersionLine("upgrade-devsim"));
   app.add_option("--interface,-i", o.iface, "Interface to listen on (its system name, e.g. eth0)")->required();
   app.add_option("--out,-o", o.out, "Write the received file here once it is whole and verified");
   app.add_option("--timeout", o.timeout, "Give up after this many seconds (default 60)")->check(CLI::PositiveNumber);

@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "res/version.h"
 #include "tools/mkfile/builder.h"
 
 namespace {
@@ -167,6 +168,7 @@ int main(int argc, char** argv) {
   CLI::App app{"Builds upgrade files for tests, fuzzing and benchmarks."};
   app.allow_windows_style_options(false);  // "/path" is a path on every system
   app.require_subcommand(1);
+  app.set_version_flag("--version", res::VersionLine("upgrade-mkfile"));
   auto o = std::make_shared<Options>();
   int status = 0;
 
