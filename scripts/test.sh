@@ -61,4 +61,10 @@ else
   step "SKIP windows: Wine or mingw-w64 cannot be installed here"
 fi
 
+# ---- Packages -------------------------------------------------------------------------
+# The two .deb files and the Windows zip, their contents listed; lintian errors or an invalid
+# desktop entry fail the run.
+step "packages: build, list, lintian, desktop-file-validate"
+bash scripts/package.sh
+
 step "all tests passed"
