@@ -7,12 +7,12 @@
 # Without an argument: tests. Add a package to the list of the purpose that needs it.
 set -euo pipefail
 DEMO=(
-  build-essential cmake ninja-build pkg-config   # compiler, CMake presets (Ninja)
+  build-essential cmake ninja-build              # compiler, CMake presets (Ninja)
   libcli11-dev                                   # the command line's parser
   iproute2 procps util-linux                     # ip, sysctl, unshare: the private test segment
 )
 WINDOW=(
-  qt6-base-dev                                   # the Linux window
+  qt6-base-dev pkg-config                        # the Linux window
   fonts-liberation fonts-noto-cjk fontconfig     # the dialog font and the Chinese texts
 )
 TESTS=(
