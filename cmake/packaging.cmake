@@ -1,7 +1,7 @@
 # Packages (CPack). scripts/package.sh makes them and checks them.
 #  Linux (linux preset), two Debian packages from two install components:
 #    upgrade-tool-cli  component "cli": upgrade-cli, upgrade-devsim, upgrade-mkfile, their man
-#                      pages, the bash completion of upgrade-cli; no Qt.
+#                      pages, the bash completion of upgrade-cli, the Wireshark dissector; no Qt.
 #    upgrade-tool      component "window": the window, its man page, the desktop menu entry
 #                      with its start script and icons; depends on upgrade-tool-cli and Qt.
 #  Windows (windows preset), one zip: the four programs, README.txt and LICENSE.txt, and the
@@ -96,6 +96,9 @@ else()
   install(FILES ${_gen}/gz/changelog.gz DESTINATION share/doc/upgrade-tool-cli RENAME changelog.Debian.gz COMPONENT cli)
   install(FILES ${_pkg}/README-linux.txt DESTINATION share/doc/upgrade-tool-cli RENAME README COMPONENT cli)
   install(FILES ${_pkg}/lintian/upgrade-tool-cli DESTINATION share/lintian/overrides COMPONENT cli)
+  # The Wireshark dissector of the stream, where Wireshark looks for Lua plugins of the system.
+  install(FILES ${_pkg}/wireshark/upgstream.lua
+          DESTINATION lib/${CMAKE_LIBRARY_ARCHITECTURE}/wireshark/plugins COMPONENT cli)
   set(CPACK_COMPONENTS_ALL cli)
 
   # The window.

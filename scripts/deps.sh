@@ -19,6 +19,7 @@ TESTS=(
   googletest libgtest-dev libgmock-dev zlib1g-dev
   clang libclang-rt-14-dev llvm                  # fuzzing (libFuzzer) and the sanitizers
   g++-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 xvfb xauth x11-utils imagemagick   # Windows build and its tests
+  tshark tcpdump python3                         # the dissector's tests, captures, JSON read by the e2e tests
   file groff-base unzip lintian desktop-file-utils   # packages: CPack's library scan, man pages as text, checks
 )
 purpose=${1:-tests}
