@@ -14,11 +14,19 @@ expect() {  # description, expected (space-separated, any order), words...
   want=$(echo "$want" | tr ' ' '\n' | sort | xargs)
   if [ "$got" = "$want" ]; then echo "ok   $what: $got"; else echo "FAIL $what: got [$got], want [$want]"; fail=1; fi
 }
+expect_includes() {  # description, words that must be among the offers, words...
+  local what=$1 want=$2; shift 2
+  local got; got=" $(complete_line "$@") "
+  local w missing=""
+  for w in $want; do [[ $got == *" $w "* ]] || missing+=" $w"; done
+  if [ -z "$missing" ]; then echo "ok   $what:$got"; else echo "FAIL $what: [$got] lacks$missing"; fail=1; fi
+}
 dir=$(mktemp -d); trap 'rm -rf "$dir"' EXIT
 touch "$dir/fw-a.bin" "$dir/fw-b.trx"
 
-expect "subcommands" "adapters inspect send" ""
+expect_includes "subcommands (new ones come from --help)" "adapters inspect send" ""
 expect "subcommand by prefix" "send" "se"
+expect_includes "options of send, from its --help" "--adapter --passes --force --lang --help" send --
 expect "option names of send by prefix" "--passes" send --pa
 expect "adapter names and addresses" "br0 v0 v0p v1 v1p 10.77.0.1" send --adapter ""
 expect "adapter by prefix" "v0 v0p" send --passes 3 --adapter v0
