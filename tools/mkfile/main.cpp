@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "res/version.h"
 #include "tools/mkfile/builder.h"
 #include "tools/mkfile/numbers.h"
 
@@ -187,6 +188,7 @@ int main(int argc, char** argv) {
   app.allow_windows_style_options(false);  // "/path" is a path on every system
   app.failure_message([](const CLI::App*, const CLI::Error& e) { return "upgrade-mkfile: " + std::string(e.what()) + "\n"; });
   app.require_subcommand(1);
+  app.set_version_flag("--version", res::VersionLine("upgrade-mkfile"));
   auto o = std::make_shared<Options>();
   int status = 0;
 
