@@ -40,6 +40,9 @@ constexpr Forms kMessages[] = {
      "If you already installed WinRAR.exe, please choose its path.",
      "组播升级工具中有项功能依赖于WinRAR.\n请先安装它, 然后选择WinRAR.exe的详细路径.\n"
      "如果您已经安装了WinRAR, 请直接选择WinRAR.exe的详细路径."},
+    {"The settings cannot be saved in this folder:\n%s\nThe chosen WinRAR.exe is used for this run only.",
+     "无法在此文件夹中保存设置:\n%s\n所选的WinRAR.exe仅用于本次运行."},
+    {"Waiting for the network card...", "正在等待网卡..."},
 };
 
 // Indexed by VersionText.

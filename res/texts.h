@@ -22,6 +22,9 @@ enum class Message {
   AnotherInstance,  // start-up: a copy of the tool runs already in this logon
   StopFirst,        // Open refused while a transmission is marked as running (Caption::Prompt)
   ArchiveToolNeeded,  // start-up: the archive tool must be located (Caption::Notify)
+  SettingsNotKept,    // start-up: the chosen archive tool cannot be stored; "%s" is the folder
+                      // (Caption::Notify)
+  WaitingForAdapter,  // the counters' area while the worker waits for its adapter
 };
 
 const char* CaptionText(Caption c, int language);
