@@ -9,6 +9,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
 
 #include "res/resource.h"
 
@@ -98,7 +101,9 @@ constexpr Glyph kFont[] = {
     {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}}, {'8', {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}},
 };
 
-void DrawText(Image& img, int x, int y, int scale, const char* text, Rgb c, double alpha) {
+// Text in the glyph cells, each cell a square of `scale` pixels filled by `rect`.
+template <class Rect>
+void DrawText(Rect rect, int x, int y, int scale, const char* text, Rgb c, double alpha) {
   for (const char* p = text; *p; ++p, x += 6 * scale) {
     const Glyph* g = nullptr;
     for (const Glyph& k : kFont)
@@ -106,7 +111,7 @@ void DrawText(Image& img, int x, int y, int scale, const char* text, Rgb c, doub
     if (!g) continue;  // a blank
     for (int row = 0; row < 7; ++row)
       for (int col = 0; col < 5; ++col)
-        if (g->rows[row] & (0x10 >> col)) FillRect(img, x + col * scale, y + row * scale, scale, scale, c, alpha);
+        if (g->rows[row] & (0x10 >> col)) rect(x + col * scale, y + row * scale, scale, scale, c, alpha);
   }
 }
 
@@ -120,37 +125,47 @@ Image Blank(int w, int h) {
 
 }  // namespace
 
-Image DrawBanner() {
-  Image img = Blank(700, 99);
+Image DrawBanner(int scalePercent) {
+  // Drawn in the banner's own 700 x 99 units, each unit scalePercent / 100 pixels wide: the
+  // edges of rectangles fall on whole pixels, shapes are sampled at the pixels' own places.
+  const double s = std::max(scalePercent, 1) / 100.0;
+  auto px = [s](double v) { return static_cast<int>(std::lround(v * s)); };
+  Image img = Blank(px(700), px(99));
   const Rgb night{0.04, 0.10, 0.26}, teal{0.05, 0.45, 0.55}, white{1, 1, 1}, amber{1.0, 0.75, 0.25};
   for (int y = 0; y < img.height; ++y) {
     for (int x = 0; x < img.width; ++x) {
-      double t = x / 699.0 * 0.85 + y / 98.0 * 0.15;
+      double t = x / s / 699.0 * 0.85 + y / s / 98.0 * 0.15;
       img.argb[static_cast<std::size_t>(y * img.width + x)] = Pack(Mix(night, teal, t));
     }
   }
+  auto rect = [&](int x0, int y0, int w, int h, Rgb c, double alpha) {
+    FillRect(img, px(x0), px(y0), px(x0 + w) - px(x0), px(y0 + h) - px(y0), c, alpha);
+  };
+  auto shape = [&](Rgb c, double alpha, auto inside) {
+    FillShape(img, c, alpha, [&](double x, double y) { return inside(x / s, y / s); });
+  };
   // Faint circuit traces: horizontal runs with a step and a pad at each end.
   for (int i = 0; i < 9; ++i) {
     int y = 12 + i * 9;
     int x0 = 150 + (i * 53) % 160;
     int x1 = x0 + 120 + (i * 37) % 200;
     int step = x0 + (x1 - x0) / 2;
-    FillRect(img, x0, y, step - x0, 1, white, 0.12);
-    FillRect(img, step, y, 1, 5, white, 0.12);
-    FillRect(img, step, y + 5, x1 - step, 1, white, 0.12);
-    FillRect(img, x0 - 2, y - 2, 5, 5, white, 0.18);
-    FillRect(img, x1 - 2, y + 3, 5, 5, white, 0.18);
+    rect(x0, y, step - x0, 1, white, 0.12);
+    rect(step, y, 1, 5, white, 0.12);
+    rect(step, y + 5, x1 - step, 1, white, 0.12);
+    rect(x0 - 2, y - 2, 5, 5, white, 0.18);
+    rect(x1 - 2, y + 3, 5, 5, white, 0.18);
   }
   // The chip with its pins and the arrow.
   for (int k = 0; k < 6; ++k) {
-    FillRect(img, 30 + k * 11, 10, 5, 8, white, 0.7);
-    FillRect(img, 30 + k * 11, 81, 5, 8, white, 0.7);
+    rect(30 + k * 11, 10, 5, 8, white, 0.7);
+    rect(30 + k * 11, 81, 5, 8, white, 0.7);
   }
-  FillShape(img, {0.10, 0.16, 0.22}, 0.95, [](double x, double y) { return InRoundRect(x, y, 22, 17, 94, 82, 6); });
-  FillShape(img, amber, 1.0, [](double x, double y) { return InArrow(x, y, 40, 25, 76, 74); });
+  shape({0.10, 0.16, 0.22}, 0.95, [](double x, double y) { return InRoundRect(x, y, 22, 17, 94, 82, 6); });
+  shape(amber, 1.0, [](double x, double y) { return InArrow(x, y, 40, 25, 76, 74); });
   // The words.
-  DrawText(img, 121, 22, 4, "FIRMWARE UPGRADE", white, 0.95);
-  DrawText(img, 123, 62, 2, "ZR880 MULTICAST", amber, 0.9);
+  DrawText(rect, 121, 22, 4, "FIRMWARE UPGRADE", white, 0.95);
+  DrawText(rect, 123, 62, 2, "ZR880 MULTICAST", amber, 0.9);
   return img;
 }
 
@@ -175,9 +190,14 @@ Image DrawIcon(int size) {
   return img;
 }
 
-const Image* BannerBitmap() {
-  static const Image banner = DrawBanner();
-  return &banner;
+const Image* BannerBitmap(int scalePercent) {
+  // Made once per scale; the window asks for one or two scales in a run.
+  static std::mutex mutex;
+  static std::map<int, std::unique_ptr<const Image>> banners;
+  std::lock_guard<std::mutex> lock(mutex);
+  std::unique_ptr<const Image>& banner = banners[scalePercent];
+  if (!banner) banner = std::make_unique<const Image>(DrawBanner(scalePercent));
+  return banner.get();
 }
 
 platform::IconHandle AppIcon() {

@@ -132,6 +132,7 @@ void CWorkDlg::OnStart() {
     m_btnOpen.EnableWindow(false);
     m_comboNic.EnableWindow(false);
     m_btnStop.EnableWindow(true);
+    MoveFocusFromDisabled(IDC_BTN_STOP);
   }
 }
 
@@ -145,6 +146,8 @@ void CWorkDlg::OnStop() {
   m_btnRefresh.EnableWindow(true);
   m_btnOpen.EnableWindow(true);
   m_comboNic.EnableWindow(true);
+  MoveFocusFromDisabled(IDC_BTN_START);
+  ShowAdapterWait(false);
   OnRefresh();
   KillTimer(kProgressTimer);
 }
@@ -175,14 +178,33 @@ void CWorkDlg::OnTimer(unsigned nIDEvent) {
     if (g_nResult == TX_RETRY) {
       m_btnStop.EnableWindow(true);
       m_btnStart.EnableWindow(false);
+      MoveFocusFromDisabled(IDC_BTN_STOP);
     } else {
       m_btnStop.EnableWindow(false);
       m_btnStart.EnableWindow(true);
       m_btnRefresh.EnableWindow(true);
       m_btnOpen.EnableWindow(true);
       m_comboNic.EnableWindow(true);
+      MoveFocusFromDisabled(IDC_BTN_START);
     }
     UpdateData(false);
+  }
+  ShowAdapterWait(g_bAdapterWait == 1);
+}
+
+// The waiting text takes the datagram number's place (nothing is current while no set-up
+// has succeeded). When the wait ends and no tick has written a number since, the field gets
+// back what it showed before.
+void CWorkDlg::ShowAdapterWait(bool bWaiting) {
+  const char* pszWaiting = bWaiting ? texts::MessageText(texts::Message::WaitingForAdapter, g_nLanguage) : nullptr;
+  const bool bShown = !m_strAdapterWait.empty() && GetDlgItemText(IDC_EDIT_PACKETNO) == m_strAdapterWait;
+  if (pszWaiting != nullptr) {
+    if (!bShown) m_strBeforeWait = GetDlgItemText(IDC_EDIT_PACKETNO);
+    m_strAdapterWait = pszWaiting;
+    SetDlgItemText(IDC_EDIT_PACKETNO, m_strAdapterWait);
+  } else {
+    if (bShown) SetDlgItemText(IDC_EDIT_PACKETNO, m_strBeforeWait);
+    m_strAdapterWait.clear();
   }
 }
 

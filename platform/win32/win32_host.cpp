@@ -367,6 +367,18 @@ class Win32Window final : public DialogWindow, public WindowProbe {
   }
   int GetCheck(int id) const override { return static_cast<int>(Send(id, BM_GETCHECK, 0, 0)); }
   void SetCheck(int id, int state) override { Send(id, BM_SETCHECK, static_cast<WPARAM>(state), 0); }
+  // The control that has the focus (a combo box for its edit field); a control disabled
+  // while it had the focus keeps it, as the system leaves it.
+  int GetFocusControl() const override {
+    HWND f = ::GetFocus();
+    if (!m_hwnd || !f || !::IsChild(m_hwnd, f)) return 0;
+    while (::GetParent(f) != m_hwnd) f = ::GetParent(f);
+    return ::GetDlgCtrlID(f);
+  }
+  // WM_NEXTDLGCTL, not SetFocus: the dialog manager also moves the default-button look.
+  void SetFocusControl(int id) override {
+    if (HWND h = Item(id)) SendMessageW(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(h), TRUE);
+  }
   void SetTimer(unsigned id, unsigned ms) override { ::SetTimer(m_hwnd, id, ms, nullptr); }
   void KillTimer(unsigned id) override { ::KillTimer(m_hwnd, id); }
   int MessageBox(const std::string& text, const std::string& caption) override {
@@ -594,7 +606,7 @@ void Win32Window::InitPictures() {
     const ControlTemplate& c = t.controls[i];
     const int id = c.id == -1 ? anonymous++ : c.id;
     if (c.kind == ControlKind::Bitmap && c.picture) {
-      if (const Image* img = c.picture()) {
+      if (const Image* img = c.picture(100)) {
         HBITMAP b = BitmapFromImage(*img);
         m_bitmaps.push_back(b);
         HBITMAP old = reinterpret_cast<HBITMAP>(
