@@ -9,7 +9,7 @@ PACKAGES=(
   clang libclang-rt-14-dev llvm
   iproute2 util-linux procps
   qt6-base-dev qt6-translations-l10n fonts-liberation fonts-noto-cjk fontconfig
-  g++-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 xvfb xauth x11-utils imagemagick
+  g++-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 xvfb xauth x11-utils xdotool twm imagemagick
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -302,7 +302,7 @@ TEST_F(WindowCareTest, FirstStartWhereTheSettingsCannotBeKept) {
         [&] {
           Run([&](platform::qt::WindowProbe& w) {
             reached = true;
-            EXPECT_TRUE(w.SaveScreenshot(UPGRADE_SHOTS_DIR "/" + prefix + "_3_main.png"));
+            EXPECT_TRUE(w.SaveScreenshot(UPGRADE_SHOTS_DIR "/" + prefix + "_4_main.png"));
             w.Dialog().EndDialog(platform::IDCANCEL);
           });
         },
