@@ -40,6 +40,9 @@ constexpr Forms kMessages[] = {
      "If you already installed WinRAR.exe, please choose its path.",
      "组播升级工具中有项功能依赖于WinRAR.\n请先安装它, 然后选择WinRAR.exe的详细路径.\n"
      "如果您已经安装了WinRAR, 请直接选择WinRAR.exe的详细路径."},
+    {"The package file has been changed since it was checked. Please choose it again!",
+     "升级文件在检查之后被改动, 请重新选择该文件!"},
+    {"Another program is sending on this network card!", "另一个程序正在使用该网卡发送升级包!"},
     {"The settings cannot be saved in this folder:\n%s\nThe chosen WinRAR.exe is used for this run only.",
      "无法在此文件夹中保存设置:\n%s\n所选的WinRAR.exe仅用于本次运行."},
     {"Waiting for the network card...", "正在等待网卡..."},
