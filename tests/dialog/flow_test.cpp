@@ -806,6 +806,14 @@ TEST_F(FlowTest, TheFocusGoesWhereTheOperatorGoesNext) {
         {"Start that only clears the flag", [&] { ASSERT_TRUE(w.Click(IDC_BTN_START)); }, IDC_BTN_START},
         {"Start", [&] { ASSERT_TRUE(w.Click(IDC_BTN_START)); }, IDC_BTN_STOP},
         {"Stop", [&] { ASSERT_TRUE(w.Click(IDC_BTN_STOP)); }, IDC_BTN_START},
+        {"timer sees a changed file: Open is the way on",
+         [&] {
+           ASSERT_TRUE(w.Click(IDC_BTN_START));
+           g_nResult = TX_ERR_CHANGED;
+           w.TickTimer(1);
+         },
+         IDC_BTN_OPEN},
+        {"the file chosen again", [&] { Choose(w, good); }, IDC_BTN_START},
         {"Start while the adapter box has the focus (Start disables it too)",
          [&] {
            ASSERT_TRUE(w.SetFocus(IDC_COMBO_NIC));
@@ -898,4 +906,25 @@ TEST_F(FlowTest, TheCountersSayWhileTheWorkerWaitsForItsAdapter) {
     });
     EXPECT_TRUE(host.MessageBoxes().empty()) << LastBox();
   }
+}
+
+// The real worker on an empty adapter box (an index that names no adapter) waits, and the
+// window says so until Stop.
+TEST_F(FlowTest, TheRealWorkerWithoutAnAdapterShowsTheWait) {
+  g_pfnTransmissionProc = &TransmissionThreadProc;
+  g_adapters.clear();
+  Run([&](HeadlessWindow& w) {
+    Choose(w, good);
+    ASSERT_EQ(w.Control(IDC_COMBO_NIC).curSel, platform::CB_ERR);
+    ASSERT_TRUE(w.Click(IDC_BTN_START));
+    ASSERT_TRUE(WaitFor([] { return g_bAdapterWait == 1; }));
+    ASSERT_TRUE(w.TickTimer(1));
+    EXPECT_EQ(w.Control(IDC_EDIT_PACKETNO).text, "Waiting for the network card...");
+    EXPECT_EQ(ControlsOf(w), kSending);
+    EXPECT_EQ(w.Focus(), IDC_BTN_STOP);
+    ASSERT_TRUE(w.Click(IDC_BTN_STOP));
+    EXPECT_EQ(w.Control(IDC_EDIT_PACKETNO).text, "");
+    EXPECT_TRUE(WaitFor([] { return TransmissionWorkersRunning() == 0; }));
+    EXPECT_EQ(g_bAdapterWait.load(), 0);
+  });
 }
