@@ -141,6 +141,7 @@ class WindowCareTest : public ::testing::Test {
     std::string text;
     std::string okText;
     QRect frame;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
   };
   std::vector<Shown> AnswerModals(const std::string& file, std::function<void()> act, const std::string& shotPrefix = "") {
     std::vector<Shown> shown;
@@ -158,6 +159,7 @@ class WindowCareTest : public ::testing::Test {
       s.frame = m->frameGeometry();
       if (box) {
         s.text = box->text().toStdString();
+        s.icon = box->icon();
         if (QAbstractButton* ok = box->button(QMessageBox::Ok)) s.okText = ok->text().toStdString();
       }
       if (!shotPrefix.empty())
@@ -315,6 +317,8 @@ TEST_F(WindowCareTest, FirstStartWhereTheSettingsCannotBeKept) {
     EXPECT_NE(shown[2].text.find(dir.Dir()), std::string::npos) << shown[2].text;
     EXPECT_EQ(shown[0].okText, language ? "确定" : "OK");
     const QRect screen = qApp->primaryScreen()->availableGeometry();
+    EXPECT_EQ(shown[0].icon, QMessageBox::NoIcon);  // the dialog's boxes are of type 0
+    EXPECT_EQ(shown[2].icon, QMessageBox::NoIcon);
     for (const Shown& s : shown) {
       EXPECT_GE(s.frame.top(), screen.top()) << s.kind;
       EXPECT_LE(std::abs(s.frame.center().x() - screen.center().x()), 2)
@@ -322,6 +326,16 @@ TEST_F(WindowCareTest, FirstStartWhereTheSettingsCannotBeKept) {
           << " screen " << screen.width() << "x" << screen.height();
     }
   }
+}
+
+// The application's own box (the socket start-up failure) has the exclamation mark that the
+// framework adds to an OK box, and is centred, as no window is there yet.
+TEST_F(WindowCareTest, TheApplicationsBoxShowsItsIcon) {
+  const auto shown = AnswerModals("", [] { platform::GetDialogHost()->ApplicationMessageBox("Windows init error", "upgrade"); });
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, "Windows init error");
+  EXPECT_EQ(shown[0].icon, QMessageBox::Warning);
+  EXPECT_LE(std::abs(shown[0].frame.center().x() - qApp->primaryScreen()->availableGeometry().center().x()), 2);
 }
 
 // With Chinese chosen and no font that shows it, one line on standard error names the font
