@@ -177,8 +177,9 @@ class DialogWindow {
   virtual void SetCheck(int id, int state) = 0;
 
   // The control that has the keyboard focus, 0 for none. A control disabled while it had
-  // the focus still counts as having it, as on Windows; the focus then rests where no key
-  // does anything until it is given to a control.
+  // the focus still counts as having it; the focus then rests where no key does anything
+  // (Windows takes it from a disabled control and leaves it nowhere) until it is given to a
+  // control.
   virtual int GetFocusControl() const = 0;
   // Gives the focus to a control (on Windows WM_NEXTDLGCTL, so that the dialog manager
   // moves the default-button look with it).

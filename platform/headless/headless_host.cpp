@@ -119,7 +119,8 @@ bool HeadlessWindow::SetFocus(int id) {
 }
 
 // The program gives the focus (SetFocus above is the operator's, who cannot reach a disabled
-// control). A control disabled while it has the focus keeps it, as on Windows.
+// control). A control disabled while it has the focus still counts as the focus, as the real
+// hosts report it.
 void HeadlessWindow::SetFocusControl(int id) {
   if (Find(id)) m_nFocus = id;
 }

@@ -100,6 +100,7 @@ TEST_F(Win32WindowTest, MainWindowAboutBoxAndKeys) {
     ASSERT_GE(menu.size(), 2u);
     EXPECT_EQ(menu[menu.size() - 2], "-");
     EXPECT_EQ(menu.back(), "About KAV(&A)...");
+    w.ProcessEvents(100);
     EXPECT_TRUE(w.SaveScreenshot(g_shots + "/win32_main_window.bmp"));
 
     // System commands 16 to 31 open the About box; Enter (OK is its default button) ends it.
