@@ -1,11 +1,14 @@
 // The archive tool's location at start-up, on the headless host: the usual place, the
 // stored path, the prompt and the file dialog again and again, the cancel that ends the
 // program, and the platform's usual place.
+#include <cstdio>
+#include <fstream>
 #include <functional>
 
 #include "flow_support.h"
 #include "platform/files.h"
 #include "platform/instance.h"
+#include "platform/profile.h"
 
 using namespace flow;
 using platform::headless::Owner;
@@ -188,6 +191,7 @@ TEST_F(ArchiveToolTest, WhereTheSettingsCannotBeKeptTheChoiceServesTheRunAfterOn
     std::string folder;  // the folder the note names, the current one during the run
     const char* caption;
     const char* noteStart;
+    bool bReadOnlyFile = false;
   } cases[] = {
       {"ip.bak is a folder", [&] { std::filesystem::create_directory(dir.Path("ip.bak")); }, dir.Dir(), "Notify",
        "The settings cannot be saved in this folder:\n"},
@@ -198,7 +202,7 @@ TEST_F(ArchiveToolTest, WhereTheSettingsCannotBeKeptTheChoiceServesTheRunAfterOn
                                                               std::filesystem::perms::group_read |
                                                               std::filesystem::perms::others_read);
        },
-       dir.Dir(), "提醒", "无法在此文件夹中保存设置:\n"},
+       dir.Dir(), "提醒", "无法在此文件夹中保存设置:\n", true},
       {"a folder path too long for the settings path",
        [&] {
          std::filesystem::create_directories(longFolder);
@@ -216,6 +220,13 @@ TEST_F(ArchiveToolTest, WhereTheSettingsCannotBeKeptTheChoiceServesTheRunAfterOn
     std::filesystem::permissions(dir.Path("ip.bak"), std::filesystem::perms::owner_all, ec);
     std::filesystem::remove_all(dir.Path("ip.bak"), ec);
     c.prepare();
+    // The system's profile functions write a read-only file for a user whom permissions do
+    // not stop (root under Wine); our own rules leave such a file alone for anyone.
+    if (c.bReadOnlyFile && platform::ProfileFunctionsAreTheSystems() &&
+        std::ofstream(dir.Path("ip.bak"), std::ios::app).good()) {
+      std::printf("(%s: not a case for this user here)\n", c.name);
+      continue;
+    }
     HeadlessHost boxes;
     boxes.AnswerFileDialog(chosen);
     std::string inForce = "(not shown)";
