@@ -45,7 +45,7 @@ constexpr Forms kMessages[] = {
     {"Another program is sending on this network card!", "另一个程序正在使用该网卡发送升级包!"},
     {"The settings cannot be saved in this folder:\n%s\nThe chosen WinRAR.exe is used for this run only.",
      "无法在此文件夹中保存设置:\n%s\n所选的WinRAR.exe仅用于本次运行."},
-    {"Waiting for the network card...", "正在等待网卡..."},
+    {"Waiting", "等待网卡"},  // short enough for the datagram field
 };
 
 // Indexed by VersionText.

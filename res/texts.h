@@ -26,7 +26,7 @@ enum class Message {
   AdapterBusy,      // Start: another program sends on the chosen adapter
   SettingsNotKept,    // start-up: the chosen archive tool cannot be stored; "%s" is the folder
                       // (Caption::Notify)
-  WaitingForAdapter,  // the counters' area while the worker waits for its adapter
+  WaitingForAdapter,  // the datagram field while the worker waits for its adapter
 };
 
 const char* CaptionText(Caption c, int language);

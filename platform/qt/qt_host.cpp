@@ -127,7 +127,8 @@ double ContrastRatio(const QColor& a, const QColor& b) {
 }
 
 // A disabled edit field's text as Windows draws it, in the system's grey text colour
-// (109, 109, 109), darkened where the style's background would leave less than 4.5:1.
+// (109, 109, 109), darkened where the style's background would leave less than 4.5:1 (with
+// a margin of 0.1 for rounding in the drawing).
 void MakeDisabledTextReadable(QWidget* w) {
   QPalette pal = w->palette();
   const QColor background = pal.color(QPalette::Disabled, w->backgroundRole());
@@ -187,8 +188,8 @@ class QtDialogWindow : public QWidget, public DialogWindow, public WindowProbe {
   // DialogWindow
   // Qt moves the focus of a widget it disables on to the next one in the tab order (after
   // Start or Stop the force check box, where Space would tick it). Here the focus rests on
-  // the window itself instead, where no key does anything, and the disabled control still
-  // counts as the focus, as on Windows, until the dialog gives the focus to a control.
+  // the window itself instead, where no key does anything (Windows leaves it nowhere), and
+  // the disabled control still counts as the focus until the dialog gives it to a control.
   void EnableControl(int id, bool enable) override {
     QWidget* w = Widget(id);
     if (!w) return;
@@ -670,6 +671,7 @@ void QtDialogWindow::SetControlText(int id, const std::string& text) {
     g->setTitle(t);
   } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
     e->setText(t);
+    e->setCursorPosition(0);  // a text too long for the field shows its start, as on Windows
   } else if (auto* cb = qobject_cast<QComboBox*>(w)) {
     if (cb->isEditable()) cb->setEditText(t);
   }

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # The window's first start in a read-only folder, on a private X display with a window
 # manager: the archive tool prompt (title bar on screen), the file dialog, a chosen file,
-# one note naming the folder, then the main window; Escape ends it with status 0 and the
-# folder stays as it was. Runs in a mount namespace of its own (the folder is bound
-# read-only, so that not even root can write there) and a network namespace with no
-# adapter, so nothing could ever be sent. Screenshots land in OUTDIR.
-#   first_start_xvfb.sh UPGRADE OUTDIR
+# one note naming the folder, then the main window. Then, with keys only: Open, an upgrade
+# file, Space on Start (the focus went there) with no adapter to send from - the window
+# waits without using the processor - and Space on Stop; Force Upgrade stays unticked.
+# Escape ends it with status 0 and the folder stays as it was. Runs in a mount namespace of
+# its own (the folder is bound read-only, so that not even root can write there) and a
+# network namespace with no adapter, so nothing could ever be sent. Screenshots land in
+# OUTDIR.
+#   first_start_xvfb.sh UPGRADE MKFILE OUTDIR
 set -euo pipefail
-upgrade=$(realpath "$1") out=$(realpath -m "$2")
+upgrade=$(realpath "$1") mkfile=$(realpath "$2") out=$(realpath -m "$3")
 for tool in Xvfb xdotool twm unshare; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
@@ -84,7 +87,9 @@ prompt=$(await '^Notify$')
 sleep 0.3
 expect_on_screen "$prompt" "the archive tool prompt"
 import -window root "$out/first_start_1_prompt.png"
-press() { xdotool windowfocus --sync "$1" && sleep 0.2 && xdotool key "$2"; }
+# twm gives the focus to the window under the pointer: the pointer goes there first.
+focus() { xdotool mousemove --window "$1" 20 20 && xdotool windowfocus --sync "$1" && sleep 0.2; }
+press() { focus "$1" && xdotool key "$2"; }
 press "$prompt" Return
 
 dialog=$(await '.')
@@ -92,8 +97,7 @@ sleep 0.5
 [ "$dialog" != "$prompt" ] || fail "the prompt did not close"
 expect_on_screen "$dialog" "the file dialog"
 import -window root "$out/first_start_2_file_dialog.png"
-xdotool windowfocus --sync "$dialog"
-sleep 0.2
+focus "$dialog"
 xdotool type --delay 5 /usr/bin/env
 xdotool key Return
 
@@ -107,6 +111,34 @@ main=$(await '^Upgrade Tool\(ZR880\)$')
 sleep 0.5
 import -window root "$out/first_start_4_main_window.png"
 [ -z "$(xdotool search --all --onlyvisible --pid "$app" --name '^Notify$' 2>/dev/null)" ] || fail "a prompt came back"
+
+# Keys only from here. Tab from the adapter box (the first tab stop) to Refresh, the path
+# field is skipped, then Open; Space presses it.
+"$mkfile" package --version "2.4.1" --unit ROUTER,info=1000 --size 1M "$T/upgrade.bin" >/dev/null
+focus "$main"
+xdotool key Tab Tab space
+files=$(await '^Open$')
+sleep 0.5
+focus "$files"
+xdotool type --delay 5 "$T/upgrade.bin"
+xdotool key Return
+sleep 1.5
+import -window root "$out/first_start_5_file_chosen.png"
+# The focus is on Start now: Space starts. With no adapter the worker waits for one.
+cpu() { awk '{ print $14 + $15 }' "/proc/$app/stat"; }
+xdotool key space
+sleep 1
+before=$(cpu)
+sleep 3
+after=$(cpu)
+import -window root "$out/first_start_6_waiting.png"
+ticks=$((after - before))
+echo "processor time of the waiting window over 3 s: $ticks ticks of 1/$(getconf CLK_TCK) s"
+[ "$ticks" -le 30 ] || fail "the waiting window used $ticks ticks in 3 s"
+# The focus is on Stop: Space stops.
+xdotool key space
+sleep 0.5
+import -window root "$out/first_start_7_stopped.png"
 press "$main" Escape
 for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$app" 2>/dev/null && fail "Escape did not end the window"

@@ -26,6 +26,7 @@
 #include "platform/dialog.h"
 #include "platform/qt/qt_host.h"
 #include "res/artwork.h"
+#include "res/texts.h"
 #include "tools/mkfile/builder.h"
 #include "transmit/sender.h"
 #include "transmit/state.h"
@@ -193,6 +194,25 @@ TEST_F(WindowCareTest, DisabledFieldsAreReadable) {
       w.ProcessEvents(20);
       const double contrast = DrawnContrast(w.GrabControl(id));
       EXPECT_GE(contrast, 4.5) << "control " << id;
+    }
+    w.Dialog().EndDialog(platform::IDCANCEL);
+  });
+}
+
+// The waiting text fits in the datagram field in both languages (the field is 40 dialog
+// units wide).
+TEST_F(WindowCareTest, TheWaitingTextFitsItsField) {
+  Run([&](platform::qt::WindowProbe& w) {
+    for (int language : {0, 1}) {
+      const QString text = QString::fromUtf8(texts::MessageText(texts::Message::WaitingForAdapter, language));
+      w.Dialog().SetDlgItemText(IDC_EDIT_PACKETNO, text.toStdString());
+      QLineEdit* field = nullptr;
+      for (QWidget* top : QApplication::topLevelWidgets())
+        for (QLineEdit* e : top->findChildren<QLineEdit*>())
+          if (e->text() == text && !e->isEnabled()) field = e;
+      ASSERT_NE(field, nullptr) << language;
+      const int room = field->contentsRect().width() - 4;  // the line edit's own margins
+      EXPECT_LE(field->fontMetrics().horizontalAdvance(text), room) << text.toStdString();
     }
     w.Dialog().EndDialog(platform::IDCANCEL);
   });
