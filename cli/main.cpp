@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   AddAdaptersCommand(app, status);
   AddSendCommand(app, status);
   AddInspectCommand(app, status);
+  AddPlanCommand(app, status);
   // A first word that names no command is said to be unknown, with the commands there are.
   if (argc > 1 && argv[1][0] != '-') {
     std::string names;

@@ -3,6 +3,7 @@
 // adapter mark, and the stamp of the file that was checked.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -40,6 +41,9 @@ SChosenAdapter TakeChosenAdapter(std::int32_t index);
 // next one twice as late, never later than kRetryMaxMs; after a set-up that sent, retries
 // start fast again. A notice that an adapter changed ends a wait early.
 inline constexpr int kRetryFirstMs = 50;
+// Whether a waiting worker wakes on the system's notice of adapter changes (true unless a
+// benchmark turns it off to measure the plain back-off).
+inline std::atomic<bool> g_bWakeOnAdapterNotices{true};
 inline constexpr int kRetryMaxMs = 1000;
 int NextRetryDelayMs(int previousMs);
 

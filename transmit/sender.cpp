@@ -106,6 +106,13 @@ std::int32_t FileCrcOfCheckedFile(std::FILE* f) {
 
 bool StopRequested() { return g_nRunState.load() == RUN_STOPPED; }
 
+// A wait of ms milliseconds that Stop ends early; answers false (no change was noticed).
+bool WaitUnlessStopped(int ms) {
+  const std::int64_t end = platform::CounterNow() + platform::CounterFrequency() * ms / 1000;
+  while (!StopRequested() && platform::CounterNow() < end) platform::SleepMs(platform::AdapterChangeWatch::kStopCheckMs);
+  return false;
+}
+
 }  // namespace
 
 std::uint32_t NextCounterValue(std::uint32_t v) {
@@ -380,7 +387,8 @@ std::uint32_t TransmissionThreadProc(std::intptr_t param) {
     // Wait before the next attempt, longer each time, and at once when an adapter changes.
     g_bAdapterWait = 1;
     retryDelayMs = NextRetryDelayMs(retryDelayMs);
-    if (!watch) watch = std::make_unique<platform::AdapterChangeWatch>();
-    if (watch->Wait(retryDelayMs, &StopRequested)) retryDelayMs = 0;
+    if (!watch && g_bWakeOnAdapterNotices.load()) watch = std::make_unique<platform::AdapterChangeWatch>();
+    if (watch != nullptr ? watch->Wait(retryDelayMs, &StopRequested) : WaitUnlessStopped(retryDelayMs))
+      retryDelayMs = 0;
   }
 }

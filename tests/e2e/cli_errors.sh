@@ -6,13 +6,6 @@ make_file "$T/up.bin" 70000
 head -c 100000 /dev/zero > "$T/zeros.bin"
 cp "$T/up.bin" "$T/up.txt"
 "$MKFILE" trx "$T/fw.trx"
-check() {  # expected-status expected-text command...
-  local want=$1 text=$2; shift 2
-  local got=0
-  "$@" > "$T/out.txt" 2>&1 || got=$?
-  [ "$got" -eq "$want" ] || { cat "$T/out.txt"; fail "$* ended with $got, not $want"; }
-  [ -z "$text" ] || expect_in "$T/out.txt" "$text"
-}
 # Adapters it cannot tell: usage errors that name what there is.
 check 2 'no adapter "eth9"; the adapters are: br0 (0.0.0.0), v1 (0.0.0.0)' "$CLI" send --adapter eth9 "$T/up.bin"
 check 2 'no adapter with index 7'                  "$CLI" send --adapter 7 "$T/up.bin"
