@@ -278,6 +278,7 @@ std::int32_t SendFileLoop(platform::Socket s) {
   const auto pause = static_cast<std::uint32_t>(std::strtoul(g_szInterval, nullptr, 10));
 
   std::uint32_t sinceAdapterCheck = 0;
+  std::uint32_t sinceFileCheck = 0;
   while (g_bSending.load() == 1) {
     if (FileChangedSinceChecked(f, true)) return endChanged();
     std::uint32_t offset = 0;
@@ -292,8 +293,15 @@ std::int32_t SendFileLoop(platform::Socket s) {
       const bool last = remainder <= kChunkSize;
       const std::uint32_t len = last ? remainder : static_cast<std::uint32_t>(kChunkSize);
 
-      ReadChunk(f, offset, g_aChunk, len);
-      if (FileChangedSinceChecked(f, false)) return endChanged();
+      // A chunk read short is a file cut short: looked at at once. Otherwise the open file is
+      // looked at every kFileCheckEvery datagrams (a file written in place), as the look costs
+      // a round trip to the system that is cheap on Linux and not under Wine.
+      const std::int32_t got = ReadChunk(f, offset, g_aChunk, len);
+      const bool readShort = got != static_cast<std::int32_t>(len) || len == static_cast<std::uint32_t>(TX_ERR_READ);
+      if (readShort || ++sinceFileCheck >= kFileCheckEvery) {
+        sinceFileCheck = 0;
+        if (FileChangedSinceChecked(f, false)) return endChanged();
+      }
       g_hdrTemplate.dwPacketNo = packetNo;
       g_hdrTemplate.dwDataLen = len;
       BuildDatagram(g_aChunk, g_hdrTemplate, len);

@@ -40,8 +40,9 @@ std::int32_t CloseMulticastSocket(platform::Socket s);
 
 // Sends g_szFilePath pass after pass until g_bSending is cleared. Closes the socket before
 // it returns, always. Returns TX_OK, TX_ERR_OPEN, TX_ERR_CRC, TX_RETRY, or TX_ERR_CHANGED
-// (with g_bSending cleared) when the file is no longer the one MeasureBinFile measured: looked
-// at before every datagram (the open file) and at every pass (also the file its name names).
+// (with g_bSending cleared) when the file is no longer the one MeasureBinFile measured: the open
+// file is looked at after any chunk read short and every kFileCheckEvery datagrams, the file
+// its name names at every pass.
 std::int32_t SendFileLoop(platform::Socket s);
 
 // The file's length (-1 when it cannot be told or does not fit), positioned at the start.
