@@ -1,6 +1,5 @@
 // CRC-32 over the reflected polynomial 0xEDB88320: a byte-wise reference, a braided
-// portable path,
-// and on x86-64 a carry-less-multiply fold (Gopal et al., "Fast CRC Computation for Generic
+// portable path, and on x86-64 a carry-less-multiply fold (Gopal et al., "Fast CRC Computation for Generic
 // Polynomials Using PCLMULQDQ Instruction", Intel, 2009) picked at run time.
 #include "transmit/crc32.h"
 
