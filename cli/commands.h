@@ -9,6 +9,7 @@
 void AddAdaptersCommand(CLI::App& app, int& status);
 void AddSendCommand(CLI::App& app, int& status);
 void AddInspectCommand(CLI::App& app, int& status);
+void AddPlanCommand(CLI::App& app, int& status);
 
 // What the window's Start would answer for this file before it sends anything, in language
 // `language` (0 English, 1 Chinese): true when it refuses, with the text of its message(s)

@@ -1,4 +1,7 @@
 // upgrade-cli: the command-line front end of the upgrade tool.
+#include <cstdio>
+#include <string>
+
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
@@ -15,12 +18,31 @@ int main(int argc, char** argv) {
   AddAdaptersCommand(app, status);
   AddSendCommand(app, status);
   AddInspectCommand(app, status);
+  AddPlanCommand(app, status);
+  // A first word that names no command is said to be unknown, with the commands there are.
+  if (argc > 1 && argv[1][0] != '-') {
+    std::string names;
+    bool known = false;
+    for (const CLI::App* sub : app.get_subcommands({})) {
+      known = known || sub->get_name() == argv[1];
+      names += (names.empty() ? "" : ", ") + sub->get_name();
+    }
+    if (!known) {
+      std::fprintf(stderr, "upgrade-cli: unknown command \"%s\"; the commands are %s (see --help)\n", argv[1],
+                   names.c_str());
+      return 2;
+    }
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    // Usage errors end with status 2, --help with 0.
-    const int code = app.exit(e);
-    return code == 0 ? 0 : 2;
+    // --help: the help, status 0. A usage error: one line, status 2.
+    if (e.get_exit_code() == 0) return app.exit(e);
+    std::string what = e.what();
+    for (char& c : what)
+      if (c == '\n') c = ' ';
+    std::fprintf(stderr, "upgrade-cli: %s (see --help)\n", what.c_str());
+    return 2;
   }
   return status;
 }

@@ -5,9 +5,10 @@
 
 namespace platform {
 
-// Opens the file for reading as raw bytes, others allowed to read it too: fopen(path, "rb")
-// on POSIX; on Windows the UTF-8 name is widened for _wfsopen, so that a name in any script
-// opens. nullptr when it cannot be opened.
+// Opens the file for reading as raw bytes, others allowed to read it too; on Windows the
+// UTF-8 name is widened for the wide API, so that a name in any script opens. Only a
+// regular file opens: a folder, a named pipe, a socket or a device gives nullptr, at once
+// (the open never waits for a writer). nullptr when it cannot be opened.
 std::FILE* OpenFileForReading(const char* utf8Path);
 
 }  // namespace platform

@@ -34,6 +34,11 @@ int JoinMulticastGroupOnIndex(Socket s, std::uint32_t group, unsigned ifaceIndex
 int SetMulticastTtl(Socket s, int ttl);                              // IP_MULTICAST_TTL
 int SetMulticastLoop(Socket s, int on);                              // IP_MULTICAST_LOOP
 int SetMulticastInterface(Socket s, std::uint32_t ifaceAddr);        // IP_MULTICAST_IF
+// Ties the socket's multicast datagrams to the interface with this system index, so that they
+// leave by that interface or not at all, even where another interface holds the same address
+// (Linux: IP_MULTICAST_IF with the interface index). Windows gives one address to one adapter
+// only, so IP_MULTICAST_IF by address already names it: there this answers 0 and does nothing.
+int PinMulticastInterface(Socket s, std::uint32_t ifaceAddr, unsigned ifaceIndex);
 
 // One datagram to addr:port with no flags; answers the number of bytes the system
 // reports sent, or -1.

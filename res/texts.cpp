@@ -40,6 +40,9 @@ constexpr Forms kMessages[] = {
      "If you already installed WinRAR.exe, please choose its path.",
      "组播升级工具中有项功能依赖于WinRAR.\n请先安装它, 然后选择WinRAR.exe的详细路径.\n"
      "如果您已经安装了WinRAR, 请直接选择WinRAR.exe的详细路径."},
+    {"The package file has been changed since it was checked. Please choose it again!",
+     "升级文件在检查之后被改动, 请重新选择该文件!"},
+    {"Another program is sending on this network card!", "另一个程序正在使用该网卡发送升级包!"},
 };
 
 // Indexed by VersionText.

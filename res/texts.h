@@ -22,6 +22,8 @@ enum class Message {
   AnotherInstance,  // start-up: a copy of the tool runs already in this logon
   StopFirst,        // Open refused while a transmission is marked as running (Caption::Prompt)
   ArchiveToolNeeded,  // start-up: the archive tool must be located (Caption::Notify)
+  FileChanged,      // the worker stopped: the file is no longer the one that was checked
+  AdapterBusy,      // Start: another program sends on the chosen adapter
 };
 
 const char* CaptionText(Caption c, int language);

@@ -12,7 +12,7 @@ for prog in "$b"/bench_*; do
   name=$(basename "$prog")
   printf '\n==== %s\n' "$name"
   case "$name" in
-    bench_pacing|bench_memory) tests/e2e/netns.sh "$prog" ;;
+    bench_pacing|bench_memory|bench_outage) tests/e2e/netns.sh "$prog" ;;
     *) "$prog" ;;
   esac
 done

@@ -7,7 +7,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev zlib1g-dev
   clang libclang-rt-14-dev llvm
-  iproute2 util-linux procps
+  iproute2 util-linux procps tshark tcpdump python3
   qt6-base-dev fonts-liberation fonts-noto-cjk fontconfig
   g++-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 xvfb xauth x11-utils imagemagick
 )

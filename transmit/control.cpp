@@ -8,6 +8,7 @@
 #include "platform/thread.h"
 #include "res/texts.h"
 #include "transmit/datagram.h"
+#include "transmit/reconnect.h"
 #include "transmit/sender.h"
 #include "transmit/state.h"
 #include "ui/workdlg.h"
@@ -115,14 +116,31 @@ void CWorkDlg::OnStart() {
     return;
   }
 
+  // The adapter the box shows, followed by its name from here on; and the mark that no other
+  // program on this host sends on it, held by the worker until it ends.
+  const int nSel = m_comboNic.GetCurSel();
+  std::vector<platform::AdapterInfo> adapters;
+  if (g_pfnListAdapters == nullptr || g_pfnListAdapters(adapters) != platform::AdapterListStatus::Ok) adapters.clear();
+  const SChosenAdapter chosen =
+      ChosenAdapterShown(adapters, nSel, nSel >= 0 ? m_comboNic.GetLBText(nSel) : std::string());
+  std::unique_ptr<platform::AdapterSendLock> pSendLock;
+  if (!chosen.strName.empty() &&
+      platform::TryLockAdapterForSending(chosen.strName, &pSendLock) == platform::SendLockStatus::Busy) {
+    ShowMessage(texts::Message::AdapterBusy, texts::Caption::Error);
+    return;
+  }
+  SetChosenAdapter(chosen);
+  SetSendLock(std::move(pSendLock));
+
   SetTimer(kProgressTimer, kProgressPeriodMs);
   g_nWorkersRunning.fetch_add(1);
-  m_pWorkerThread = platform::StartWorkerThread(&CountedTransmissionProc, m_comboNic.GetCurSel(),
-                                                platform::ThreadPriority::Normal);
+  m_pWorkerThread = platform::StartWorkerThread(&CountedTransmissionProc, nSel, platform::ThreadPriority::Normal);
   if (!m_pWorkerThread) {
     // No thread could be made: nothing is sent, so the window stays as it was.
     g_nWorkersRunning.fetch_sub(1);
     KillTimer(kProgressTimer);
+    TakeChosenAdapter(nSel);
+    TakeSendLock();
     return;
   }
 
@@ -167,9 +185,11 @@ void CWorkDlg::OnTimer(unsigned nIDEvent) {
 
   const std::int32_t nResult = g_nResult;
   if (nResult != 0) {
-    if (nResult == TX_ERR_OPEN || nResult == TX_ERR_CRC) {
+    if (nResult == TX_ERR_OPEN || nResult == TX_ERR_CRC || nResult == TX_ERR_CHANGED) {
       g_nResult = 0;  // the ticks that come while the box is open show no second one
-      ShowMessage(nResult == TX_ERR_OPEN ? texts::Message::OpenFailed : texts::Message::CrcError,
+      ShowMessage(nResult == TX_ERR_OPEN  ? texts::Message::OpenFailed
+                  : nResult == TX_ERR_CRC ? texts::Message::CrcError
+                                          : texts::Message::FileChanged,
                   texts::Caption::Error);
     }
     if (g_nResult == TX_RETRY) {
@@ -182,6 +202,9 @@ void CWorkDlg::OnTimer(unsigned nIDEvent) {
       m_btnOpen.EnableWindow(true);
       m_comboNic.EnableWindow(true);
     }
+    // A file that changed under the sender is sent again only after it was chosen and
+    // analysed again: Open is the way on, Start stays off.
+    if (nResult == TX_ERR_CHANGED) m_btnStart.EnableWindow(false);
     UpdateData(false);
   }
 }

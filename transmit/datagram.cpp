@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/filestamp.h"
 #include "platform/openfile.h"
 #include "transmit/crc32.h"
+#include "transmit/reconnect.h"
 #include "transmit/state.h"
 
 SDatagramHeader g_hdrTemplate{};
@@ -36,6 +38,11 @@ std::int32_t MeasureBinFile(const char* pszPath) {
   std::FILE* f = platform::OpenFileForReading(pszPath);
   if (f == nullptr) return TX_ERR_OPEN;
   long end = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1L;
+  // What the send loop compares the file with, so that it never sends another file's bytes
+  // under the length and CRC of this one.
+  platform::FileStamp stamp;
+  if (platform::StampOfOpenFile(f, &stamp)) SetCheckedFileStamp(stamp);
+  else ClearCheckedFileStamp();
   std::fclose(f);
   // The send loop holds the length as a signed 32-bit number: a longer file cannot be sent,
   // and is refused here like one that cannot be opened.

@@ -5,17 +5,22 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <new>
 #include <vector>
 
+#include "platform/adapterwatch.h"
 #include "platform/adapters.h"
 #include "platform/clock.h"
+#include "platform/filestamp.h"
 #include "platform/msgbox.h"
 #include "platform/openfile.h"
 #include "res/texts.h"
 #include "transmit/crc32.h"
 #include "transmit/datagram.h"
 #include "transmit/pacing.h"
+#include "transmit/reconnect.h"
 #include "transmit/state.h"
 
 namespace {
@@ -32,8 +37,74 @@ void ShowFileUnreadable() {
 
 // Sends g_aDatagram whole; false when the system did not take all 1060 bytes.
 bool SendDatagram(platform::Socket s, std::uint32_t destAddr, std::uint16_t destPort) {
-  return platform::SendTo(s, g_aDatagram, kDatagramSize, destAddr, destPort) ==
-         static_cast<long>(kDatagramSize);
+  if (platform::SendTo(s, g_aDatagram, kDatagramSize, destAddr, destPort) != static_cast<long>(kDatagramSize))
+    return false;
+  g_qwDatagramsSent.fetch_add(1);
+  if (g_bAdapterWait.load() != 0) g_bAdapterWait = 0;
+  return true;
+}
+
+// The adapter the current send loop sends from, as the worker found it at its set-up: the
+// send loop looks at it again now and then. Worker only; an empty name (a send loop started
+// without the worker, as tests do) is not looked at.
+thread_local SChosenAdapter t_sendingOn;
+thread_local std::string t_sendingFrom;
+
+// Whether the adapter still carries the stream: there under its name, up with its link, and
+// still holding the address the socket was set up with.
+bool SendingAdapterStillThere() {
+  if (t_sendingOn.strName.empty()) return true;
+  platform::AdapterInfo now;
+  bool linkUp = false;
+  return platform::FindAdapterByName(t_sendingOn.strName, &now, &linkUp) && linkUp && now.ipv4 == t_sendingFrom;
+}
+
+// Whether the file is still the one measured at Start: the open file (cut short or written
+// to in place) and, when `byPath`, the file its name names now (replaced, or gone). With no
+// measure (a send loop started without Start, as tests do), the file counts as unchanged.
+bool FileChangedSinceChecked(std::FILE* f, bool byPath) {
+  platform::FileStamp checked;
+  if (!CheckedFileStamp(&checked)) return false;
+  platform::FileStamp now;
+  if (!platform::StampOfOpenFile(f, &now) || !(now == checked)) return true;
+  return byPath && (!platform::StampOfPath(g_szFilePath, &now) || !(now == checked));
+}
+
+// The whole-file CRC of the checked file, kept between the send loops of one file: a send
+// loop that begins again after a reconnect reads the file whole only when it is not the one
+// whose CRC is known.
+std::mutex g_crcMutex;
+bool g_bCrcKnown = false;
+platform::FileStamp g_crcStamp;
+std::uint32_t g_dwCrcKnown = 0;
+
+std::int32_t FileCrcOfCheckedFile(std::FILE* f) {
+  platform::FileStamp checked;
+  const bool haveChecked = CheckedFileStamp(&checked);
+  {
+    std::lock_guard<std::mutex> guard(g_crcMutex);
+    if (haveChecked && g_bCrcKnown && g_crcStamp == checked) {
+      g_dwFileCrc = g_dwCrcKnown;
+      return 0;
+    }
+  }
+  const std::int32_t result = ComputeFileCrc(f);
+  if (result == 0 && haveChecked) {
+    std::lock_guard<std::mutex> guard(g_crcMutex);
+    g_bCrcKnown = true;
+    g_crcStamp = checked;
+    g_dwCrcKnown = g_dwFileCrc.load();
+  }
+  return result;
+}
+
+bool StopRequested() { return g_nRunState.load() == RUN_STOPPED; }
+
+// A wait of ms milliseconds that Stop ends early; answers false (no change was noticed).
+bool WaitUnlessStopped(int ms) {
+  const std::int64_t end = platform::CounterNow() + platform::CounterFrequency() * ms / 1000;
+  while (!StopRequested() && platform::CounterNow() < end) platform::SleepMs(platform::AdapterChangeWatch::kStopCheckMs);
+  return false;
 }
 
 }  // namespace
@@ -159,7 +230,16 @@ std::int32_t SendFileLoop(platform::Socket s) {
     CloseMulticastSocket(s);
     return TX_ERR_OPEN;
   }
-  if (ComputeFileCrc(f) != 0) {
+  // Another file than the one measured at Start: not a byte of it goes out under the header
+  // Start made. The flag is cleared, so the window is idle and the next Start begins afresh.
+  auto endChanged = [&] {
+    CloseMulticastSocket(s);
+    std::fclose(f);
+    g_bSending = 0;
+    return TX_ERR_CHANGED;
+  };
+  if (FileChangedSinceChecked(f, true)) return endChanged();
+  if (FileCrcOfCheckedFile(f) != 0) {
     CloseMulticastSocket(s);
     std::fclose(f);
     return TX_ERR_CRC;
@@ -168,7 +248,9 @@ std::int32_t SendFileLoop(platform::Socket s) {
   g_hdrTemplate.dwFileCrc = g_dwFileCrc.load();
   const auto pause = static_cast<std::uint32_t>(std::strtoul(g_szInterval, nullptr, 10));
 
+  std::uint32_t sinceAdapterCheck = 0;
   while (g_bSending.load() == 1) {
+    if (FileChangedSinceChecked(f, true)) return endChanged();
     std::uint32_t offset = 0;
     g_dwFileLength = g_hdrTemplate.dwTotalLen;
     g_dwPacketNo = 0;
@@ -182,10 +264,19 @@ std::int32_t SendFileLoop(platform::Socket s) {
       const std::uint32_t len = last ? remainder : static_cast<std::uint32_t>(kChunkSize);
 
       ReadChunk(f, offset, g_aChunk, len);
+      if (FileChangedSinceChecked(f, false)) return endChanged();
       g_hdrTemplate.dwPacketNo = packetNo;
       g_hdrTemplate.dwDataLen = len;
       BuildDatagram(g_aChunk, g_hdrTemplate, len);
-      if (!SendDatagram(s, destAddr, destPort)) {
+      // Now and then, the adapter is looked at: one that went (or lost its address or its
+      // link) ends the send loop as a datagram that could not be sent does, for datagrams
+      // sent without a link are reported sent and reach nobody.
+      bool adapterGone = false;
+      if (++sinceAdapterCheck >= kAdapterCheckEvery) {
+        sinceAdapterCheck = 0;
+        adapterGone = !SendingAdapterStillThere();
+      }
+      if (adapterGone || !SendDatagram(s, destAddr, destPort)) {
         CloseMulticastSocket(s);
         std::fclose(f);
         g_bSending = 0;
@@ -209,27 +300,66 @@ std::int32_t SendFileLoop(platform::Socket s) {
 }
 
 std::uint32_t TransmissionThreadProc(std::intptr_t param) {
+  // The adapter is the one chosen at Start, followed by its name: after the list changed, an
+  // index may name another adapter, and nothing is ever sent from one the operator did not
+  // choose. The sending mark, when the starter took one, is held until the worker ends.
+  const SChosenAdapter chosen = TakeChosenAdapter(static_cast<std::int32_t>(param));
+  const std::unique_ptr<platform::AdapterSendLock> sendLock = TakeSendLock();
+  std::unique_ptr<platform::AdapterChangeWatch> watch;  // made at the first failure
+  int retryDelayMs = 0;
   std::int32_t result = 0;
+  struct ClearSendingOn {
+    ~ClearSendingOn() {
+      t_sendingOn = {};
+      g_bAdapterWait = 0;
+    }
+  } clearOnReturn;
+
   for (;;) {
-    if (g_nRunState.load() == RUN_STOPPED) return static_cast<std::uint32_t>(result);
+    if (StopRequested()) return static_cast<std::uint32_t>(result);
+    // The chosen adapter's address now: none (the set-up then fails) while it is gone, and
+    // "0.0.0.0" while it has no address or no link.
     std::memset(g_szNicAddr, 0, sizeof g_szNicAddr);
-    (void)GetAdapterAddrByIndex(static_cast<std::int32_t>(param));
+    platform::AdapterInfo adapter;
+    bool linkUp = false;
+    const bool present = !chosen.strName.empty() && platform::FindAdapterByName(chosen.strName, &adapter, &linkUp);
+    if (present) std::strncpy(g_szNicAddr, linkUp ? adapter.ipv4.c_str() : "0.0.0.0", sizeof g_szNicAddr - 1);
     g_dwGroupAddr = platform::InetAddr(g_szGroupAddr);
 
     platform::Socket s = platform::kInvalidSocket;
-    result = OpenMulticastSocket(&s, g_szNicAddr);
+    result = present ? OpenMulticastSocket(&s, g_szNicAddr) : TX_ERR_SOCKET;
+    if (result == 0 && platform::PinMulticastInterface(s, platform::InetAddr(g_szNicAddr), adapter.index) != 0) {
+      CloseMulticastSocket(s);
+      result = TX_ERR_SOCKET;
+    }
     if (result == 0) {
       g_bSending = 1;
       // A Stop that came while the socket was being set up cleared the flag before it was
       // set here; it has stored the stop state first, so it is seen now and nothing is sent.
-      if (g_nRunState.load() == RUN_STOPPED) {
+      if (StopRequested()) {
         g_bSending = 0;
         CloseMulticastSocket(s);
         return static_cast<std::uint32_t>(result);
       }
+      t_sendingOn = chosen;
+      t_sendingFrom = g_szNicAddr;
+      const std::uint64_t sentBefore = g_qwDatagramsSent.load();
       result = SendFileLoop(s);
+      t_sendingOn = {};
       g_nResult = result;
       if (result != TX_RETRY) return static_cast<std::uint32_t>(result);
+      // It was sending: set up again at once, and slowly again only if that fails.
+      if (g_qwDatagramsSent.load() != sentBefore) {
+        retryDelayMs = 0;
+        continue;
+      }
     }
+    // Nothing went out: the adapter is gone, has no address or no link, or will not send.
+    // Wait before the next attempt, longer each time, and at once when an adapter changes.
+    g_bAdapterWait = 1;
+    retryDelayMs = NextRetryDelayMs(retryDelayMs);
+    if (!watch && g_bWakeOnAdapterNotices.load()) watch = std::make_unique<platform::AdapterChangeWatch>();
+    if (watch != nullptr ? watch->Wait(retryDelayMs, &StopRequested) : WaitUnlessStopped(retryDelayMs))
+      retryDelayMs = 0;
   }
 }

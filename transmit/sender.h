@@ -15,9 +15,13 @@ inline constexpr std::uint16_t kUpgradePort = 13456;
 inline constexpr int kMulticastTtl = 3;
 inline constexpr int kAdaptersConsidered = 10;
 
-// The worker: sets up a socket on adapter `param` (0-based index into the adapter list,
-// -1 for none) and runs the send loop, again and again after a failed set-up or datagram,
-// until the run state is RUN_STOPPED or the send loop ends for good. Returns the last result.
+// The worker: sets up a socket on the chosen adapter and runs the send loop, again after a
+// failed set-up or datagram, until the run state is RUN_STOPPED or the send loop ends for
+// good. Returns the last result. The adapter is the one SetChosenAdapter handed over (see
+// transmit/reconnect.h), else the one at list index `param` (-1 for none) when the worker
+// starts; every set-up looks it up again by its name and takes its current address, and
+// while it is gone, without address or without link, attempts are spaced (50 ms doubling to
+// 1 s) and woken by the system's notice of adapter changes.
 std::uint32_t TransmissionThreadProc(std::intptr_t param);
 
 // Sets the group address and the pause texts; returns 0. Once, at start-up.
@@ -36,7 +40,9 @@ std::int32_t OpenMulticastSocket(platform::Socket* pSocket, const char* nicAddr)
 std::int32_t CloseMulticastSocket(platform::Socket s);
 
 // Sends g_szFilePath pass after pass until g_bSending is cleared. Closes the socket before
-// it returns, always. Returns TX_OK, TX_ERR_OPEN, TX_ERR_CRC or TX_RETRY.
+// it returns, always. Returns TX_OK, TX_ERR_OPEN, TX_ERR_CRC, TX_RETRY, or TX_ERR_CHANGED
+// (with g_bSending cleared) when the file is no longer the one MeasureBinFile measured: looked
+// at before every datagram (the open file) and at every pass (also the file its name names).
 std::int32_t SendFileLoop(platform::Socket s);
 
 // The file's length (-1 when it cannot be told or does not fit), positioned at the start.

@@ -16,6 +16,7 @@ enum : std::int32_t {
   TX_ERR_ARG = 1,
   TX_ERR_OPEN = 2,
   TX_ERR_READ = 3,
+  TX_ERR_CHANGED = 5,  // the file is no longer the one measured at Start: nothing more is sent
   TX_ERR_CRC = 9,
   TX_ERR_SOCKET = 10,
   TX_ERR_MEMORY = 11,
@@ -51,6 +52,9 @@ extern std::atomic<std::uint32_t> g_dwGroupAddr;    // group address, network by
 // address, link down) and no set-up has succeeded since; 0 otherwise. Written by the worker
 // only; the window and the command line read it to say that nothing is being sent.
 extern std::atomic<std::int32_t> g_bAdapterWait;
+// Datagrams sent whole since the process started, by every worker: how the command line and
+// the worker itself tell whether a set-up led to any sending.
+extern std::atomic<std::uint64_t> g_qwDatagramsSent;
 
 extern char g_szFilePath[kFilePathSize];
 extern char g_szGroupAddr[kGroupAddrSize];

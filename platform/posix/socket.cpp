@@ -76,6 +76,13 @@ int SetMulticastInterface(Socket s, std::uint32_t ifaceAddr) {
   return setsockopt(Fd(s), IPPROTO_IP, IP_MULTICAST_IF, &a, sizeof a) == 0 ? 0 : -1;
 }
 
+int PinMulticastInterface(Socket s, std::uint32_t ifaceAddr, unsigned ifaceIndex) {
+  ip_mreqn m{};
+  m.imr_address.s_addr = ifaceAddr;
+  m.imr_ifindex = static_cast<int>(ifaceIndex);
+  return setsockopt(Fd(s), IPPROTO_IP, IP_MULTICAST_IF, &m, sizeof m) == 0 ? 0 : -1;
+}
+
 long SendTo(Socket s, const void* data, std::size_t len, std::uint32_t addr, std::uint16_t port) {
   sockaddr_in sa = IPv4(addr, port);
   ssize_t n;

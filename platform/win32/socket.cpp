@@ -74,6 +74,8 @@ int SetMulticastInterface(Socket s, std::uint32_t ifaceAddr) {
   return setsockopt(Sock(s), IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&a), sizeof a) == 0 ? 0 : -1;
 }
 
+int PinMulticastInterface(Socket, std::uint32_t, unsigned) { return 0; }
+
 long SendTo(Socket s, const void* data, std::size_t len, std::uint32_t addr, std::uint16_t port) {
   sockaddr_in sa = IPv4(addr, port);
   int n = sendto(Sock(s), static_cast<const char*>(data), static_cast<int>(len), 0,

@@ -10,7 +10,9 @@
 #include "inspect/trace.h"
 #include "platform/msgbox.h"
 #include "res/texts.h"
+#include "platform/sendlock.h"
 #include "transmit/datagram.h"
+#include "transmit/reconnect.h"
 
 using namespace flow;
 using platform::headless::Owner;
@@ -716,5 +718,57 @@ TEST_F(FlowTest, WithLanguageTwoEverythingButTheBoxesStillHappens) {
     EXPECT_EQ(g_nResult.load(), 0);
     EXPECT_EQ(ControlsOf(w), kIdleReady);
     EXPECT_EQ(Boxes(), 0u);
+  });
+}
+
+TEST_F(FlowTest, AFileThatChangedUnderTheSenderIsToBeChosenAgain) {
+  const struct {
+    int language;
+    const char* box;
+  } rows[] = {{0, "Error: The package file has been changed since it was checked. Please choose it again!"},
+              {1, "错误: 升级文件在检查之后被改动, 请重新选择该文件!"}};
+  for (const auto& r : rows) {
+    dir.FreshRuntime();
+    Run([&](HeadlessWindow& w) {
+      g_nLanguage = r.language;
+      Choose(w, good);
+      ASSERT_TRUE(w.Click(IDC_BTN_START));
+      ASSERT_TRUE(WaitFor([] { return TransmissionWorkersRunning() == 0; }));
+      // The send loop found another file than the one measured: it cleared the flag.
+      g_bSending = 0;
+      g_nResult = TX_ERR_CHANGED;
+      ASSERT_TRUE(w.TickTimer(1));
+      EXPECT_EQ(LastBox(), r.box);
+      EXPECT_EQ(g_nResult.load(), 0);
+      EXPECT_EQ(ControlsOf(w), kIdleNoFile) << "Open is the way on; Start waits for a new choice";
+      Choose(w, good);
+      EXPECT_EQ(ControlsOf(w), kIdleReady);
+    });
+  }
+}
+
+TEST_F(FlowTest, StartIsRefusedOnAnAdapterAnotherProgramSendsOn) {
+  platform::AdapterInfo eth0 = Adapter("eth0 Intel", "10.0.0.12");
+  eth0.name = "flow-test-eth0";
+  g_adapters = {eth0};
+  std::unique_ptr<platform::AdapterSendLock> other;
+  ASSERT_EQ(platform::TryLockAdapterForSending(eth0.name, &other), platform::SendLockStatus::Held);
+  Run([&](HeadlessWindow& w) {
+    Choose(w, good);
+    ASSERT_TRUE(w.Click(IDC_BTN_START));
+    EXPECT_EQ(LastBox(), "Error: Another program is sending on this network card!");
+    EXPECT_EQ(ControlsOf(w), kIdleReady);
+    EXPECT_TRUE(Params().empty());
+
+    other.reset();  // the other program ended
+    ASSERT_TRUE(w.Click(IDC_BTN_START));
+    EXPECT_EQ(ControlsOf(w), kSending);
+    ASSERT_TRUE(WaitFor([] { return TransmissionWorkersRunning() == 0; }));
+    EXPECT_EQ(Params().size(), 1u);
+    // The worker (a recorder here) never took the mark: it is still the window's to hand on.
+    EXPECT_EQ(platform::TryLockAdapterForSending(eth0.name, &other), platform::SendLockStatus::Busy);
+    TakeSendLock();
+    EXPECT_EQ(platform::TryLockAdapterForSending(eth0.name, &other), platform::SendLockStatus::Held);
+    w.Click(IDC_BTN_STOP);
   });
 }

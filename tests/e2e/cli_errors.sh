@@ -6,15 +6,21 @@ make_file "$T/up.bin" 70000
 head -c 100000 /dev/zero > "$T/zeros.bin"
 cp "$T/up.bin" "$T/up.txt"
 "$MKFILE" trx "$T/fw.trx"
-check() {  # expected-status expected-text command...
-  local want=$1 text=$2; shift 2
-  local got=0
-  "$@" > "$T/out.txt" 2>&1 || got=$?
-  [ "$got" -eq "$want" ] || { cat "$T/out.txt"; fail "$* ended with $got, not $want"; }
-  [ -z "$text" ] || expect_in "$T/out.txt" "$text"
-}
-check 1 'no adapter "eth9"'                        "$CLI" send --adapter eth9 "$T/up.bin"
-check 1 'no adapter "7"'                           "$CLI" send --adapter 7 "$T/up.bin"
+# Adapters it cannot tell: usage errors that name what there is.
+check 2 'no adapter "eth9"; the adapters are: br0 (0.0.0.0), v1 (0.0.0.0)' "$CLI" send --adapter eth9 "$T/up.bin"
+check 2 'no adapter with index 7'                  "$CLI" send --adapter 7 "$T/up.bin"
+check 2 '"v" fits 4 adapters; name one of them: v1 (0.0.0.0), v1p (0.0.0.0), v0 (10.77.0.1)' "$CLI" send --adapter v "$T/up.bin"
+check 0 "1 complete pass(es) sent"                  "$CLI" send --passes 1 "$T/up.bin"   # v0: the one with an address
+check 0 "1 complete pass(es) sent"                  "$CLI" send --adapter 10.77.0.1 --passes 1 "$T/up.bin"
+check 2 '"1e3" is not a whole number from 0 to 4294967294' "$CLI" send --passes 1e3 "$T/up.bin"
+check 2 '"-5" is not a number of seconds from 0 to' "$CLI" send --give-up-after -5 "$T/up.bin"
+check 2 'unknown command "sned"'                   "$CLI" sned "$T/up.bin"
+# Names that are not regular files are refused at once, never waited on.
+mkfifo "$T/pipe.bin" "$T/pipe.trx"
+check 1 "Please make sure the file exist and it is readable!" timeout 5 "$CLI" send --adapter v0 "$T/pipe.bin"
+check 1 "Analyse file version failed!"              timeout 5 "$CLI" inspect "$T/pipe.bin"
+check 1 "Analyse file version failed!"              timeout 5 "$CLI" inspect "$T/pipe.trx"
+check 1 "Please make sure the file exist and it is readable!" timeout 5 "$CLI" send --adapter v0 /dev/zero
 check 1 "Please make sure the file exist and it is readable!" "$CLI" send --adapter v0 "$T/missing.bin"
 check 1 "请确认该文件存在并且可读!"                  "$CLI" send --adapter v0 --lang zh "$T/missing.bin"
 # Files the window would not send: refused with what it shows, nothing sent.
@@ -26,6 +32,7 @@ check 1 "解析映像文件失败，可能原因是升级文件和升级策略�
 # Stopped (SIGTERM) before what was asked was done: an adapter without an address never gets
 # a socket; a run of many passes is cut short.
 check 1 "stopped while the adapter could not be set up" timeout --preserve-status 1 "$CLI" send --adapter v1 "$T/up.bin"
+check 1 "gave up after 0.5 s without adapter v1"    "$CLI" send --adapter v1 --passes 2 --give-up-after 0.5 "$T/up.bin"
 check 1 "stopped before the 100000 pass(es)"        timeout --preserve-status 1 "$CLI" send --adapter v0 --passes 100000 "$T/up.bin"
 check 0 "2 complete pass(es) sent"                  "$CLI" send --adapter v0 --passes 2 "$T/up.bin"
 check 2 ""                                         "$CLI" send --adapter v0 --lang fr "$T/up.bin"

@@ -25,3 +25,12 @@ start_device() {
 }
 wait_device() { local p; eval "p=\$pid_$1"; wait "$p"; }
 expect_in() { grep -qF -- "$2" "$1" || { cat "$1" >&2; fail "\"$2\" not in $1"; }; }
+# Runs a command and checks its exit status and, unless the text is empty, that its output
+# (standard output and error) holds the text:  check STATUS TEXT COMMAND [ARG...]
+check() {
+  local want=$1 text=$2; shift 2
+  local got=0
+  "$@" > "$T/out.txt" 2>&1 || got=$?
+  [ "$got" -eq "$want" ] || { cat "$T/out.txt"; fail "$* ended with $got, not $want"; }
+  [ -z "$text" ] || expect_in "$T/out.txt" "$text"
+}
