@@ -43,9 +43,16 @@ TEST(AdapterByNameTest, FollowsTheNameThroughChanges) {
   unsigned firstIndex = 0;
   for (const Row& r : rows) {
     Ip(r.change);
+    // The system marks a link running a moment after it came up (its link watch is deferred
+    // by up to a second): the lookup is asked again until it agrees, for at most 3 s.
     platform::AdapterInfo a;
     bool linkUp = !r.linkUp;
-    const bool found = platform::FindAdapterByName(r.name, &a, &linkUp);
+    bool found = false;
+    for (int i = 0; i < 300; ++i) {
+      found = platform::FindAdapterByName(r.name, &a, &linkUp);
+      if (found == r.found && (!found || (linkUp == r.linkUp && a.ipv4 == r.ipv4))) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     ASSERT_EQ(found, r.found) << r.what;
     if (!found) continue;
     EXPECT_EQ(a.name, r.name) << r.what;
