@@ -26,7 +26,7 @@ Clock& SystemClock();
 // processor mostly free also where the system's timer is coarse (the pause then ends late
 // rather than spinning through most of it).
 inline constexpr std::int64_t kMinSpinMicroseconds = 10;
-inline constexpr std::int64_t kMaxSpinMicroseconds = 400;
+inline constexpr std::int64_t kMaxSpinMicroseconds = 250;
 inline constexpr std::int64_t kStartSpinMicroseconds = 150;
 // Added to the lateness percentile: the spin's own reaction time.
 inline constexpr std::int64_t kGuardMicroseconds = 8;
