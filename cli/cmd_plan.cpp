@@ -10,6 +10,7 @@
 
 #include "cli/checks.h"
 #include "cli/commands.h"
+#include "platform/console.h"
 #include "transmit/datagram.h"
 #include "transmit/planner.h"
 
@@ -97,22 +98,22 @@ int MeasureForPlan(const std::string& path, std::uint32_t& length, std::uint32_t
   const std::filesystem::file_status st =
       std::filesystem::status(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
   if (ec || !std::filesystem::exists(st)) {
-    std::fprintf(stderr, "upgrade-cli: %s does not exist\n", path.c_str());
+    platform::PrintText(stderr, "upgrade-cli: %s does not exist\n", path.c_str());
     return 1;
   }
   // Only regular files are measured (the open refuses anything else too): said here in words.
   if (!std::filesystem::is_regular_file(st)) {
-    std::fprintf(stderr, "upgrade-cli: %s is not a regular file\n", path.c_str());
+    platform::PrintText(stderr, "upgrade-cli: %s is not a regular file\n", path.c_str());
     return 1;
   }
   if (MeasureBinFile(path.c_str()) != 0) {
-    std::fprintf(stderr, "upgrade-cli: %s cannot be opened, or is longer than 2147483647 bytes\n", path.c_str());
+    platform::PrintText(stderr, "upgrade-cli: %s cannot be opened, or is longer than 2147483647 bytes\n", path.c_str());
     return 1;
   }
   length = g_hdrTemplate.dwTotalLen;
   chunks = g_hdrTemplate.dwPacketCount;
   if (chunks == 0) {
-    std::fprintf(stderr, "upgrade-cli: %s is empty: the sender sends nothing from an empty file\n", path.c_str());
+    platform::PrintText(stderr, "upgrade-cli: %s is empty: the sender sends nothing from an empty file\n", path.c_str());
     return 1;
   }
   return 0;
@@ -127,32 +128,32 @@ int RunPlan(const PlanOptions& o) {
 
   const SPassPlan plan = PlanPasses(loss, o.devices, confidence, chunks);
   if (plan.status != PlanStatus::Ok) {  // the validators keep every input in range
-    std::fprintf(stderr, "upgrade-cli: no plan for these figures\n");
+    platform::PrintText(stderr, "upgrade-cli: no plan for these figures\n");
     return 1;
   }
   const double rate = 1.0 / (kPlannedPauseSeconds + kPlannedDatagramWorkSeconds);
   if (o.json) {
-    std::printf(
+    platform::PrintText(stdout,
         "{\"file\":%s,\"bytes\":%u,\"chunks\":%u,\"loss\":%.15g,\"devices\":%u,\"confidence\":%.15g,"
         "\"passes\":%u,\"reachable\":%s,\"probability\":%.15g,\"seconds\":%.3f,\"datagrams_per_second\":%.1f,"
         "\"max_passes\":%u}\n",
         JsonString(o.file).c_str(), length, chunks, loss, o.devices, confidence, plan.dwPasses,
         plan.bReachable ? "true" : "false", plan.dProbability, plan.dSeconds, rate, kMaxPlannedPasses);
   } else {
-    std::printf("%s: %u bytes, %u chunk%s (datagrams per pass)\n", o.file.c_str(), length, chunks,
-                chunks == 1 ? "" : "s");
-    std::printf("%u device%s, each losing %s of the datagrams, asked: every device holds every chunk "
-                "with a chance of at least %s\n",
-                o.devices, o.devices == 1 ? "" : "s", Percent(loss).c_str(), Percent(confidence).c_str());
+    platform::PrintText(stdout, "%s: %u bytes, %u chunk%s (datagrams per pass)\n", o.file.c_str(), length, chunks,
+                        chunks == 1 ? "" : "s");
+    platform::PrintText(stdout, "%u device%s, each losing %s of the datagrams, asked: every device holds every chunk "
+                        "with a chance of at least %s\n",
+                        o.devices, o.devices == 1 ? "" : "s", Percent(loss).c_str(), Percent(confidence).c_str());
     if (plan.bReachable) {
-      std::printf("passes   %u (chance %s)\n", plan.dwPasses, ChancePercent(plan.dProbability).c_str());
+      platform::PrintText(stdout, "passes   %u (chance %s)\n", plan.dwPasses, ChancePercent(plan.dProbability).c_str());
     } else {
-      std::printf("passes   not reachable: after %u passes, the most planned, the chance is %s; "
-                  "lower the loss (mend the network) or the confidence\n",
-                  plan.dwPasses, ChancePercent(plan.dProbability).c_str());
+      platform::PrintText(stdout, "passes   not reachable: after %u passes, the most planned, the chance is %s; "
+                          "lower the loss (mend the network) or the confidence\n",
+                          plan.dwPasses, ChancePercent(plan.dProbability).c_str());
     }
-    std::printf("time     %s for %u pass%s at %.0f datagrams per second\n", Duration(plan.dSeconds).c_str(),
-                plan.dwPasses, plan.dwPasses == 1 ? "" : "es", rate);
+    platform::PrintText(stdout, "time     %s for %u pass%s at %.0f datagrams per second\n", Duration(plan.dSeconds).c_str(),
+                        plan.dwPasses, plan.dwPasses == 1 ? "" : "es", rate);
   }
   std::fflush(stdout);
   return plan.bReachable ? 0 : 1;

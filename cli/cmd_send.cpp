@@ -69,7 +69,7 @@ std::uint32_t Worker(std::intptr_t param) {
 
 void PrintMessage(texts::Message m, int language) {
   const char* text = texts::MessageText(m, language);
-  if (text != nullptr) std::fprintf(stderr, "%s\n", text);
+  if (text != nullptr) platform::PrintText(stderr, "%s\n", text);
 }
 
 bool AllDigits(const std::string& s) {
@@ -105,8 +105,9 @@ bool ResolveAdapter(const std::string& wanted, SChosenAdapter* chosen, std::stri
   auto take = [chosen](const platform::AdapterInfo& a) {
     *chosen = {a.name, a.description};
     if (a.ipv4 == "0.0.0.0")
-      std::fprintf(stderr, "upgrade-cli: adapter %s has no IPv4 address now: nothing is sent until it has one\n",
-                   a.name.c_str());
+      // Named as the adapter box names it, not by its system name (a GUID on Windows).
+      platform::PrintText(stderr, "upgrade-cli: adapter %s has no IPv4 address now: nothing is sent until it has one\n",
+                          platform::AdapterEntryText(a).c_str());
     return true;
   };
 
@@ -153,15 +154,15 @@ class OutageLog {
       began_ = platform::CounterNow();
       sentAtBegin_ = sent;
       ++count_;
-      std::fprintf(stderr, "upgrade-cli: %s: outage %u: nothing can be sent from adapter %s "
-                   "(gone, without an IPv4 address or without link); waiting for it\n",
-                   platform::IsoLocalTimeNow().c_str(), count_, adapter_.c_str());
+      platform::PrintText(stderr, "upgrade-cli: %s: outage %u: nothing can be sent from adapter %s "
+                          "(gone, without an IPv4 address or without link); waiting for it\n",
+                          platform::IsoLocalTimeNow().c_str(), count_, adapter_.c_str());
       return true;
     }
     if (inOutage_ && !waiting && sent > sentAtBegin_) {
       inOutage_ = false;
-      std::fprintf(stderr, "upgrade-cli: %s: sending again from adapter %s after an outage of %.1f s\n",
-                   platform::IsoLocalTimeNow().c_str(), adapter_.c_str(), Seconds());
+      platform::PrintText(stderr, "upgrade-cli: %s: sending again from adapter %s after an outage of %.1f s\n",
+                          platform::IsoLocalTimeNow().c_str(), adapter_.c_str(), Seconds());
       return true;
     }
     return false;
@@ -202,15 +203,15 @@ class ProgressLine {
     const std::uint32_t total = g_dwFileLength.load();
     const unsigned percent =
         total == 0 ? 0 : total <= kChunkSize ? 100 : static_cast<unsigned>(static_cast<std::uint64_t>(packet) * 1024 * 100 / total);
-    std::fprintf(stderr, "\rpass %u  datagram %u/%u  %3u%%  %6.0f datagrams/s   ", pass, packet, count,
-                 percent, rate);
+    platform::PrintText(stderr, "\rpass %u  datagram %u/%u  %3u%%  %6.0f datagrams/s   ", pass, packet, count,
+                        percent, rate);
     std::fflush(stderr);
     shown_ = true;
   }
 
   // Ends the progress line, so that a message can follow on a line of its own.
   void Finish() {
-    if (shown_) std::fputc('\n', stderr);
+    if (shown_) platform::WriteText(stderr, "\n");
     shown_ = false;
   }
 
@@ -228,7 +229,7 @@ int RunSend(const SendOptions& o) {
   g_nPolicy = 1;
 
   if (o.file.size() >= kFilePathSize) {
-    std::fprintf(stderr, "upgrade-cli: the file path is longer than %zu bytes\n", kFilePathSize - 1);
+    platform::PrintText(stderr, "upgrade-cli: the file path is longer than %zu bytes\n", kFilePathSize - 1);
     return 1;
   }
   std::memset(g_szFilePath, 0, sizeof g_szFilePath);
@@ -237,7 +238,7 @@ int RunSend(const SendOptions& o) {
   SChosenAdapter chosen;
   std::string error;
   if (!ResolveAdapter(o.adapter, &chosen, &error)) {
-    std::fprintf(stderr, "upgrade-cli: send: %s\n", error.c_str());
+    platform::PrintText(stderr, "upgrade-cli: send: %s\n", error.c_str());
     return 2;
   }
 
@@ -252,7 +253,7 @@ int RunSend(const SendOptions& o) {
   std::string refusal;
   if (RefusedLikeStart(o.file, language, refusal)) {
     std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", refusal.c_str());
+    platform::PrintText(stderr, "%s\n", refusal.c_str());
     return 1;
   }
   if (MeasureBinFile(g_szFilePath) != 0) {
@@ -263,8 +264,8 @@ int RunSend(const SendOptions& o) {
   // One sender per adapter on this host: the mark is held by the worker until it ends.
   std::unique_ptr<platform::AdapterSendLock> sendLock;
   if (platform::TryLockAdapterForSending(chosen.strName, &sendLock) == platform::SendLockStatus::Busy) {
-    std::fprintf(stderr, "upgrade-cli: another program is sending on adapter %s; nothing was sent\n",
-                 chosen.strName.c_str());
+    platform::PrintText(stderr, "upgrade-cli: another program is sending on adapter %s; nothing was sent\n",
+                        chosen.strName.c_str());
     return 1;
   }
   SetChosenAdapter(chosen);
@@ -282,7 +283,7 @@ int RunSend(const SendOptions& o) {
   std::unique_ptr<platform::WorkerThread> worker =
       platform::StartWorkerThread(Worker, -1, platform::ThreadPriority::Normal);
   if (!worker) {
-    std::fprintf(stderr, "upgrade-cli: cannot start the sending thread\n");
+    platform::PrintText(stderr, "upgrade-cli: cannot start the sending thread\n");
     return 1;
   }
 
@@ -308,8 +309,8 @@ int RunSend(const SendOptions& o) {
   std::signal(SIGTERM, SIG_DFL);
   g_pfnPassDone = nullptr;
 
-  std::fprintf(stderr, "upgrade-cli: %s: %u complete pass(es) sent, %u outage(s)\n",
-               platform::IsoLocalTimeNow().c_str(), g_passesDone.load(), outages.Count());
+  platform::PrintText(stderr, "upgrade-cli: %s: %u complete pass(es) sent, %u outage(s)\n",
+                      platform::IsoLocalTimeNow().c_str(), g_passesDone.load(), outages.Count());
   if (result == TX_ERR_OPEN) {
     PrintMessage(texts::Message::OpenFailed, language);
     return 1;
@@ -320,23 +321,23 @@ int RunSend(const SendOptions& o) {
   }
   if (result == TX_ERR_CHANGED) {
     const char* text = texts::MessageText(texts::Message::FileChanged, language);
-    std::fprintf(stderr, "upgrade-cli: %s: %s\n", o.file.c_str(), text != nullptr ? text : "");
+    platform::PrintText(stderr, "upgrade-cli: %s: %s\n", o.file.c_str(), text != nullptr ? text : "");
     return 1;
   }
   if (gaveUp) {
-    std::fprintf(stderr, "upgrade-cli: gave up after %.1f s without adapter %s\n", o.giveUpAfter,
-                 chosen.strName.c_str());
+    platform::PrintText(stderr, "upgrade-cli: gave up after %.1f s without adapter %s\n", o.giveUpAfter,
+                        chosen.strName.c_str());
     return 1;
   }
   // Stopped while the worker had no socket: its last set-up failed, or a datagram could not
   // be sent and no new socket followed. Nothing was being sent when it ended.
   if (result != TX_OK) {
-    std::fprintf(stderr, "upgrade-cli: stopped while the adapter could not be set up for sending (code %d)\n",
-                 static_cast<int>(result));
+    platform::PrintText(stderr, "upgrade-cli: stopped while the adapter could not be set up for sending (code %d)\n",
+                        static_cast<int>(result));
     return 1;
   }
   if (o.passes != 0 && g_passesDone.load() < o.passes) {
-    std::fprintf(stderr, "upgrade-cli: stopped before the %u pass(es) asked for were complete\n", o.passes);
+    platform::PrintText(stderr, "upgrade-cli: stopped before the %u pass(es) asked for were complete\n", o.passes);
     return 1;
   }
   return 0;

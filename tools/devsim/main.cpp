@@ -13,7 +13,9 @@
 
 #include "platform/adapters.h"
 #include "platform/clock.h"
+#include "platform/console.h"
 #include "platform/socket.h"
+#include "res/version.h"
 #include "tools/common/outfile.h"
 #include "tools/devsim/receiver.h"
 #include "tools/devsim/summary.h"
@@ -146,6 +148,7 @@ int Run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  argv = platform::Utf8Arguments(argc, argv);
   Options o;
   CLI::App app{"Simulated upgrade device: receives the multicast upgrade stream on one interface only,\n"
                "checks every datagram, collects the file of one stream across passes and verifies it.\n"
@@ -153,6 +156,7 @@ int main(int argc, char** argv) {
                "not, 2 for a usage error."};
   app.allow_windows_style_options(false);  // "/path" is a path on every system
   app.failure_message([](const CLI::App*, const CLI::Error& e) { return "upgrade-devsim: " + std::string(e.what()) + "\n"; });
+  app.set_version_flag("--version", res::VersionLine("upgrade-devsim"));
   app.add_option("--interface,-i", o.iface, "Interface to listen on (its system name, e.g. eth0)")->required();
   app.add_option("--out,-o", o.out, "Write the received file here once it is whole and verified (a regular or new file)");
   app.add_option("--timeout", o.timeout, "Give up after this many seconds, above 0 and at most 86400 (default 60)")
