@@ -1,18 +1,25 @@
 // Pace of the real worker: 5000 datagrams sent through TransmissionThreadProc on the private
 // test segment (run it with tests/e2e/netns.sh), timed by the kernel as they arrive on v1.
-// Reports datagrams/s against the ideal 1 / (1 ms + per-datagram work), the gap error, and
-// the CPU the worker used; once idle and once while two CPU-bound programs run. Beside it,
-// the peer: the old design's busy-wait at the lowest priority, for at most a few seconds.
+// Reports datagrams/s against the ideal 1 / (1 ms + per-datagram work), the gap error, the
+// shortest and longest gap and the CPU the worker used, for each scheduling mode the worker
+// can get here (real time as this process; the fall-back in a child that may not have it),
+// idle and beside one CPU-bound program per core. Beside it, the peer: the old design's
+// busy-wait at the lowest priority, for at most a few seconds.
+//   bench_pacing --listen N [PIDFILE]   only listens: the pace of another sender (the Windows
+//   build under Wine), with the CPU of the processes whose ids PIDFILE holds.
 #include <linux/net_tstamp.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <fstream>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -98,10 +105,12 @@ void StopAfterOnePass(std::uint32_t) {
   g_nRunState = RUN_STOPPED;
 }
 
-// Two CPU-bound programs, each ended after at most `seconds`.
+int Cores() { return std::max(1, static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN))); }
+
+// One CPU-bound program per core, each ended after at most `seconds`.
 std::vector<pid_t> StartLoad(int seconds) {
   std::vector<pid_t> pids;
-  for (int i = 0; i < 2; ++i) {
+  for (int i = 0; i < Cores(); ++i) {
     pid_t p = fork();
     if (p == 0) {
       alarm(static_cast<unsigned>(seconds));
@@ -123,7 +132,10 @@ void StopLoad(const std::vector<pid_t>& pids) {
 struct Result {
   int received = 0;
   double rate = 0, p50 = 0, p99 = 0, max = 0, cpuShare = 0;
+  double minGap = 0, maxGap = 0;  // us
+  int under095 = 0;               // gaps under 0.95 ms: bursts
   double senderRate = 0;  // datagrams of the pass over the sender's own time for it
+  platform::SchedulingMode mode = platform::SchedulingMode::Normal;
 };
 
 Result Summarise(const std::vector<std::int64_t>& t, double idealGapNs, double cpuSeconds) {
@@ -133,7 +145,14 @@ Result Summarise(const std::vector<std::int64_t>& t, double idealGapNs, double c
   const double span = static_cast<double>(t.back() - t.front()) / 1e9;
   r.rate = static_cast<double>(t.size() - 1) / span;
   std::vector<double> err;
-  for (std::size_t i = 1; i < t.size(); ++i) err.push_back(std::abs(static_cast<double>(t[i] - t[i - 1]) - idealGapNs) / 1000.0);
+  r.minGap = 1e30;
+  for (std::size_t i = 1; i < t.size(); ++i) {
+    const double gap = static_cast<double>(t[i] - t[i - 1]);
+    err.push_back(std::abs(gap - idealGapNs) / 1000.0);
+    r.minGap = std::min(r.minGap, gap / 1000.0);
+    r.maxGap = std::max(r.maxGap, gap / 1000.0);
+    if (gap < 950000) ++r.under095;
+  }
   std::sort(err.begin(), err.end());
   r.p50 = err[err.size() / 2];
   r.p99 = err[err.size() * 99 / 100];
@@ -153,6 +172,7 @@ Result RunWorker(std::intptr_t adapter, unsigned rxIndex, const std::string& pat
   const double cpu0 = ProcessCpu(), self0 = ThreadCpu();
   const std::int64_t begin = platform::CounterNow();
   auto worker = platform::StartWorkerThread(TransmissionThreadProc, adapter, platform::ThreadPriority::Normal);
+  const platform::SchedulingMode mode = worker->Scheduling();
   const std::vector<std::int64_t> times = Collect(fd, kDatagrams);
   worker->Join();
   const double cpu = (ProcessCpu() - cpu0) - (ThreadCpu() - self0);
@@ -160,6 +180,30 @@ Result RunWorker(std::intptr_t adapter, unsigned rxIndex, const std::string& pat
   Result r = Summarise(times, idealGapNs, cpu);
   // The pass began after the whole-file CRC (a few ms at most for this file).
   r.senderRate = kDatagrams * 1e9 / static_cast<double>(g_passEnd.load() - begin);
+  r.mode = mode;
+  return r;
+}
+
+// The worker as a process without the right to real time (RLIMIT_RTPRIO 0, and not root):
+// run in a child, the result passed back through a pipe.
+Result RunWorkerRefusedRealtime(std::intptr_t adapter, unsigned rxIndex, const std::string& path, double idealGapNs) {
+  int fds[2];
+  if (pipe(fds) != 0) return {};
+  const pid_t child = fork();
+  if (child == 0) {
+    close(fds[0]);
+    rlimit none{0, 0};
+    setrlimit(RLIMIT_RTPRIO, &none);
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(1);
+    const Result r = RunWorker(adapter, rxIndex, path, idealGapNs);
+    (void)!write(fds[1], &r, sizeof r);
+    _exit(0);
+  }
+  close(fds[1]);
+  Result r;
+  if (read(fds[0], &r, sizeof r) != static_cast<ssize_t>(sizeof r)) r = Result{};
+  close(fds[0]);
+  waitpid(child, nullptr, 0);
   return r;
 }
 
@@ -213,17 +257,22 @@ double PerDatagramWorkNs(std::uint32_t srcAddr, unsigned rxIndex, const std::str
   std::FILE* f = std::fopen(path.c_str(), "rb");
   SDatagramHeader h{};
   const int n = 2000;
-  const std::int64_t t0 = platform::CounterNow();
+  // The median of each datagram's own time: a datagram preempted by another program on a
+  // loaded machine does not count as work.
+  std::vector<std::int64_t> each;
   for (int i = 0; i < n; ++i) {
+    const std::int64_t t0 = platform::CounterNow();
     ReadChunk(f, static_cast<std::uint32_t>(i) * 1024, g_aChunk, 1024);
     BuildDatagram(g_aChunk, h, 1024);
     platform::SendTo(s, g_aDatagram, kDatagramSize, platform::InetAddr(kGroupAddress), platform::HostToNet16(kUpgradePort));
+    each.push_back(platform::CounterNow() - t0);
     // Spaced out like the real stream, so that the listener sleeps between datagrams.
     const std::int64_t until = platform::CounterNow() + 200000;
     while (platform::CounterNow() < until) {
     }
   }
-  const double ns = static_cast<double>(platform::CounterNow() - t0) / n - 200000;
+  std::nth_element(each.begin(), each.begin() + n / 2, each.end());
+  const double ns = static_cast<double>(each[n / 2]);
   std::fclose(f);
   platform::CloseSocket(s);
   drain.join();  // ends a second after the last datagram
@@ -231,10 +280,11 @@ double PerDatagramWorkNs(std::uint32_t srcAddr, unsigned rxIndex, const std::str
   return ns;
 }
 
-void Print(const char* label, const Result& r, double idealRate) {
+void Print(const std::string& label, const Result& r, double idealRate) {
   std::printf("  %-46s %5d received  %7.1f datagrams/s (%6.2f%% of ideal)  gap error p50 %6.1f us  p99 %7.1f us"
-              "  max %8.1f us  CPU %5.1f%% of a core\n",
-              label, r.received, r.rate, 100.0 * r.rate / idealRate, r.p50, r.p99, r.max, 100.0 * r.cpuShare);
+              "  gaps %7.1f to %8.1f us (%d under 950 us)  CPU %5.1f%% of a core\n",
+              label.c_str(), r.received, r.rate, 100.0 * r.rate / idealRate, r.p50, r.p99, r.minGap, r.maxGap,
+              r.under095, 100.0 * r.cpuShare);
   if (r.senderRate > 0)
     std::printf("  %-46s %7.1f datagrams/s (%6.2f%% of ideal) by the sender's own clock, CRC included\n", "",
                 r.senderRate, 100.0 * r.senderRate / idealRate);
@@ -242,7 +292,57 @@ void Print(const char* label, const Result& r, double idealRate) {
 
 }  // namespace
 
-int main() {
+// Processor seconds (user + system) of the processes listed in the file, from /proc.
+double CpuOfListed(const std::string& pidFile) {
+  std::ifstream in(pidFile);
+  double total = 0;
+  long pid = 0;
+  while (in >> pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    std::vector<std::string> fields;
+    std::string f;
+    for (std::size_t i = close + 2; i <= line.size(); ++i) {
+      if (i == line.size() || line[i] == ' ') {
+        fields.push_back(f);
+        f.clear();
+      } else {
+        f += line[i];
+      }
+    }
+    // utime and stime are fields 14 and 15 of the line, 12 and 13 after the name.
+    if (fields.size() > 12) total += (std::stod(fields[11]) + std::stod(fields[12])) / static_cast<double>(sysconf(_SC_CLK_TCK));
+  }
+  return total;
+}
+
+// Listens on v1 for n datagrams of another sender; the ideal is 1 ms + the work measured here.
+int Listen(unsigned rx, int n, const std::string& pidFile) {
+  const int fd = OpenTimestampedListener(rx);
+  std::vector<std::int64_t> times;
+  // The first datagram, then the processor time of the listed processes from there on.
+  times = Collect(fd, 1);
+  for (int waited = 0; times.empty() && waited < 60; ++waited) times = Collect(fd, 1);
+  if (times.empty()) {
+    std::fprintf(stderr, "bench_pacing: nothing arrived\n");
+    return 1;
+  }
+  const double cpu0 = pidFile.empty() ? 0 : CpuOfListed(pidFile);
+  const std::vector<std::int64_t> rest = Collect(fd, n - 1);
+  const double cpu = pidFile.empty() ? 0 : CpuOfListed(pidFile) - cpu0;
+  times.insert(times.end(), rest.begin(), rest.end());
+  close(fd);
+  const Result r = Summarise(times, 1e6, cpu);
+  std::printf("listened: %d received  %.1f datagrams/s  gap error p50 %.1f us  p99 %.1f us (against 1 ms)  gaps %.1f to %.1f us"
+              " (%d under 950 us)  CPU %.1f%% of a core\n",
+              r.received, r.rate, r.p50, r.p99, r.minGap, r.maxGap, r.under095, 100.0 * r.cpuShare);
+  return 0;
+}
+
+int main(int argc, char** argv) {
   std::vector<platform::AdapterInfo> all;
   platform::ListAdapters(all);
   std::intptr_t tx = -1;
@@ -259,6 +359,7 @@ int main() {
     std::fprintf(stderr, "bench_pacing: run it inside the test segment: tests/e2e/netns.sh %s\n", "bench_pacing");
     return 2;
   }
+  if (argc >= 3 && std::strcmp(argv[1], "--listen") == 0) return Listen(rx, std::atoi(argv[2]), argc >= 4 ? argv[3] : "");
   const std::string path = "/tmp/bench-pacing-" + std::to_string(getpid()) + ".bin";
   {
     std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -275,16 +376,23 @@ int main() {
   std::printf("Pacing of %d datagrams, 1 ms pause; per-datagram work %.1f us, so the ideal is %.1f datagrams/s\n",
               kDatagrams, workNs / 1000, idealRate);
 
-  Print("worker, idle machine", RunWorker(tx, rx, path, idealGapNs), idealRate);
+  // The file must be readable by the child that runs without the right to real time.
+  chmod(path.c_str(), 0644);
+  std::printf("%d cores; the busy runs have one CPU-bound program per core\n", Cores());
+  for (int refused = 0; refused < 2; ++refused) {
+    for (int busy = 0; busy < 2; ++busy) {
+      std::vector<pid_t> load;
+      if (busy) load = StartLoad(30);
+      const Result r = refused ? RunWorkerRefusedRealtime(tx, rx, path, idealGapNs) : RunWorker(tx, rx, path, idealGapNs);
+      StopLoad(load);
+      Print(std::string("worker (") + platform::SchedulingModeName(r.mode) + "), " + (busy ? "busy machine" : "idle"), r,
+            idealRate);
+    }
+  }
   Print("peer: lowest-priority busy-wait, idle", RunBusyWaitPeer(txAddr, rx, idealGapNs, 8), idealRate);
   {
     auto load = StartLoad(30);
-    Print("worker, two CPU-bound programs running", RunWorker(tx, rx, path, idealGapNs), idealRate);
-    StopLoad(load);
-  }
-  {
-    auto load = StartLoad(30);
-    Print("peer: busy-wait, two CPU-bound programs (5 s)", RunBusyWaitPeer(txAddr, rx, idealGapNs, 5), idealRate);
+    Print("peer: busy-wait, busy machine (5 s)", RunBusyWaitPeer(txAddr, rx, idealGapNs, 5), idealRate);
     StopLoad(load);
   }
   std::remove(path.c_str());

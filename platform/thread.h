@@ -6,7 +6,16 @@
 
 namespace platform {
 
+// Lowest: the weakest normal priority. Normal: the sending worker's scheduling, the best
+// the system grants without asking anyone: real time at a low priority where the process may
+// have it (Linux: root, CAP_SYS_NICE or RLIMIT_RTPRIO above 0), else normal priority with
+// the short slice where the kernel honours it, else plain normal priority.
 enum class ThreadPriority { Lowest, Normal };
+
+// What a started thread got; SchedulingModeName gives "realtime", "normal-short-slice" or
+// "normal" (the command line prints it).
+enum class SchedulingMode { Normal, NormalShortSlice, Realtime };
+const char* SchedulingModeName(SchedulingMode mode);
 
 using ThreadProc = std::uint32_t (*)(std::intptr_t param);
 
@@ -16,6 +25,10 @@ class WorkerThread {
  public:
   virtual ~WorkerThread() = default;
   virtual std::uint32_t Join() = 0;
+  // Known when StartWorkerThread returns. A real-time thread that held the processor too
+  // long without a pause is put back to normal scheduling by the system's watchdog, and
+  // from then on answers Normal.
+  virtual SchedulingMode Scheduling() const = 0;
 };
 
 // Starts proc(param) at once with the given priority and the default stack size;

@@ -1,9 +1,10 @@
-// CRC-32 over the reflected polynomial 0xEDB88320: a byte-wise reference, slicing-by-8,
-// and on x86-64 a carry-less-multiply fold (Gopal et al., "Fast CRC Computation for Generic
+// CRC-32 over the reflected polynomial 0xEDB88320: a byte-wise reference, a braided
+// portable path, and on x86-64 a carry-less-multiply fold (Gopal et al., "Fast CRC Computation for Generic
 // Polynomials Using PCLMULQDQ Instruction", Intel, 2009) picked at run time.
 #include "transmit/crc32.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -16,43 +17,97 @@ namespace {
 
 constexpr std::uint32_t kPoly = 0xEDB88320u;
 
-// kTables[0] is the standard table: entry n is n shifted through eight reflected steps.
-// kTables[k][n] is the register after entry n and k more zero bytes, for slicing-by-8.
-using Tables = std::array<std::array<std::uint32_t, 256>, 8>;
+// The braided portable path: the data is read as 64-bit words dealt round-robin to kBraids
+// independent CRC registers, so that the processor works on kBraids look-up chains at once
+// instead of waiting for one (the arrangement of zlib's crc32, derived here).
+constexpr std::size_t kWordBytes = 8;
+constexpr std::size_t kBraids = 5;
+constexpr std::size_t kBlockBytes = kWordBytes * kBraids;
 
-constexpr Tables MakeTables() {
-  Tables t{};
+using Table = std::array<std::uint32_t, 256>;
+
+// Entry n: the register after the single byte n from a zero register.
+constexpr Table MakeByteTable() {
+  Table t{};
   for (std::uint32_t n = 0; n < 256; ++n) {
     std::uint32_t c = n;
     for (int k = 0; k < 8; ++k) c = (c & 1u) ? (c >> 1) ^ kPoly : c >> 1;
-    t[0][n] = c;
+    t[n] = c;
   }
-  for (std::size_t k = 1; k < 8; ++k)
-    for (std::size_t n = 0; n < 256; ++n) t[k][n] = (t[k - 1][n] >> 8) ^ t[0][t[k - 1][n] & 0xFFu];
   return t;
 }
 
-constexpr Tables kTables = MakeTables();
+constexpr Table kByteTable = MakeByteTable();
+
+// kBraidTables[k][n]: byte n at position k of a word, carried over the rest of its word and
+// the other braids' words to the start of the same braid's next word (kBlockBytes - 1 - k
+// zero bytes after it), where the braid's register is added into the data.
+constexpr std::array<Table, kWordBytes> MakeBraidTables() {
+  std::array<Table, kWordBytes> t{};
+  for (std::size_t k = 0; k < kWordBytes; ++k)
+    for (std::uint32_t n = 0; n < 256; ++n) {
+      std::uint32_t c = kByteTable[n];
+      for (std::size_t z = 0; z < kBlockBytes - 1 - k; ++z) c = (c >> 8) ^ kByteTable[c & 0xFFu];
+      t[k][n] = c;
+    }
+  return t;
+}
+
+constexpr std::array<Table, kWordBytes> kBraidTables = MakeBraidTables();
+
+// The eight bytes as a little-endian number, whatever the host's byte order.
+inline std::uint64_t Le64(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  if constexpr (std::endian::native == std::endian::big) {
+    std::uint64_t r = 0;
+    for (std::size_t i = 0; i < kWordBytes; ++i) r |= static_cast<std::uint64_t>(p[i]) << (8 * i);
+    v = r;
+  }
+  return v;
+}
+
+// One braid's step: the look-ups of all eight bytes of the word.
+inline std::uint32_t BraidStep(std::uint64_t w) {
+  const auto& t = kBraidTables;
+  return t[0][w & 0xFFu] ^ t[1][(w >> 8) & 0xFFu] ^ t[2][(w >> 16) & 0xFFu] ^ t[3][(w >> 24) & 0xFFu] ^
+         t[4][(w >> 32) & 0xFFu] ^ t[5][(w >> 40) & 0xFFu] ^ t[6][(w >> 48) & 0xFFu] ^ t[7][w >> 56];
+}
+
+// The plain serial step over a whole word that already holds the register in its low bytes.
+inline std::uint32_t SerialWord(std::uint64_t c) {
+  for (std::size_t k = 0; k < kWordBytes; ++k) c = (c >> 8) ^ kByteTable[c & 0xFFu];
+  return static_cast<std::uint32_t>(c);
+}
 
 }  // namespace
 
 std::uint32_t RegisterBytewise(std::uint32_t reg, const std::uint8_t* p, std::size_t len) {
-  for (std::size_t i = 0; i < len; ++i) reg = (reg >> 8) ^ kTables[0][(reg ^ p[i]) & 0xFFu];
+  for (std::size_t i = 0; i < len; ++i) reg = (reg >> 8) ^ kByteTable[(reg ^ p[i]) & 0xFFu];
   return reg;
 }
 
-std::uint32_t RegisterSlicing8(std::uint32_t reg, const std::uint8_t* p, std::size_t len) {
-  while (len >= 8) {
-    // Little-endian assembly of the two words, whatever the host's byte order.
-    std::uint32_t lo = reg ^ (static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                              static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
-    std::uint32_t hi = static_cast<std::uint32_t>(p[4]) | static_cast<std::uint32_t>(p[5]) << 8 |
-                       static_cast<std::uint32_t>(p[6]) << 16 | static_cast<std::uint32_t>(p[7]) << 24;
-    reg = kTables[7][lo & 0xFFu] ^ kTables[6][(lo >> 8) & 0xFFu] ^ kTables[5][(lo >> 16) & 0xFFu] ^
-          kTables[4][lo >> 24] ^ kTables[3][hi & 0xFFu] ^ kTables[2][(hi >> 8) & 0xFFu] ^
-          kTables[1][(hi >> 16) & 0xFFu] ^ kTables[0][hi >> 24];
-    p += 8;
-    len -= 8;
+std::uint32_t RegisterBraided(std::uint32_t reg, const std::uint8_t* p, std::size_t len) {
+  if (len >= 2 * kBlockBytes) {
+    std::size_t blocks = len / kBlockBytes;
+    std::array<std::uint32_t, kBraids> crc{};
+    crc[0] = reg;
+    // Every block but the last: each braid's register goes into its next word.
+    static_assert(kBraids == 5, "the step below is written out for five braids");
+    for (; blocks > 1; --blocks, p += kBlockBytes) {
+      const std::uint64_t w0 = Le64(p) ^ crc[0], w1 = Le64(p + 8) ^ crc[1], w2 = Le64(p + 16) ^ crc[2],
+                          w3 = Le64(p + 24) ^ crc[3], w4 = Le64(p + 32) ^ crc[4];
+      crc[0] = BraidStep(w0);
+      crc[1] = BraidStep(w1);
+      crc[2] = BraidStep(w2);
+      crc[3] = BraidStep(w3);
+      crc[4] = BraidStep(w4);
+    }
+    // The last block joins the braids: word by word, serially, each with its braid's register.
+    reg = 0;
+    for (std::size_t j = 0; j < kBraids; ++j) reg = SerialWord(Le64(p + kWordBytes * j) ^ crc[j] ^ reg);
+    p += kBlockBytes;
+    len %= kBlockBytes;
   }
   return RegisterBytewise(reg, p, len);
 }
@@ -136,13 +191,13 @@ std::uint32_t RegisterClmul(std::uint32_t reg, const std::uint8_t* p, std::size_
     p += folded;
     len -= folded;
   }
-  return RegisterSlicing8(reg, p, len);
+  return RegisterBraided(reg, p, len);
 }
 #else
 bool HaveClmul() { return false; }
 
 std::uint32_t RegisterClmul(std::uint32_t reg, const std::uint8_t* p, std::size_t len) {
-  return RegisterSlicing8(reg, p, len);
+  return RegisterBraided(reg, p, len);
 }
 #endif
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "platform/socket.h"
+#include "transmit/pacing.h"
 
 inline constexpr const char* kGroupAddress = "224.0.0.119";
 inline constexpr const char* kInterval = "1ms";
@@ -60,7 +61,3 @@ std::int32_t ReadChunk(std::FILE* f, std::uint32_t offset, std::uint8_t* buf, st
 // The pass and datagram counters' increment: 4294967295 is never held, the increment that
 // would reach it gives 0.
 std::uint32_t NextCounterValue(std::uint32_t v);
-
-// Returns as soon as at least ms milliseconds have passed on the monotonic counter (at once
-// for 0). Sleeps to the deadline and spins only the last stretch.
-void WaitMilliseconds(std::uint32_t ms);

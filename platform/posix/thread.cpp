@@ -1,12 +1,16 @@
-// POSIX threads behind platform/thread.h.
+// POSIX threads behind platform/thread.h, with Linux's scheduling for the sending worker.
 #include "platform/thread.h"
 
+#include <sched.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstring>
-
+#include <future>
 #include <system_error>
 #include <thread>
 
@@ -27,35 +31,110 @@ struct SchedAttr {
   std::uint32_t sched_util_max;
 };
 
+constexpr std::uint64_t kShortSliceNs = 100000;  // 100 us, the shortest slice the kernel takes
+
+// The lowest real-time priority: above every normal thread, below every other real-time one
+// (audio servers, interrupt threads).
+constexpr int kRealtimePriority = 1;
+
+// The watchdog: a real-time thread that runs this long without blocking (the pause sleeps
+// every millisecond) is put back to normal scheduling. Half a second leaves room for the
+// whole-file CRC of a large file read from the cache.
+constexpr rlim_t kRealtimeBudgetMicroseconds = 500000;
+
+// The thread's mode, which the watchdog's signal handler rewrites on the thread itself.
+using ModeCell = std::atomic<SchedulingMode>;
+thread_local ModeCell* t_mode = nullptr;
+static_assert(ModeCell::is_always_lock_free, "stored from a signal handler");
+
+// SIGXCPU for RLIMIT_RTTIME goes to the thread that ran too long: it leaves real time.
+void OnRealtimeBudgetSpent(int) {
+  const int saved = errno;
+  sched_param normal{};
+  if (sched_setscheduler(0, SCHED_OTHER | SCHED_RESET_ON_FORK, &normal) == 0 && t_mode != nullptr)
+    t_mode->store(SchedulingMode::Normal);
+  errno = saved;
+}
+
+// Installs the handler and caps RLIMIT_RTTIME, once per process; false when another part
+// of the program handles SIGXCPU, or a processor-time limit also raises it (the handler
+// would then swallow that signal), so that real time is not used.
+bool ArmWatchdog() {
+  static const bool armed = [] {
+    rlimit cpu{};
+    if (getrlimit(RLIMIT_CPU, &cpu) != 0 || cpu.rlim_cur != RLIM_INFINITY) return false;
+    struct sigaction old {};
+    if (sigaction(SIGXCPU, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) return false;
+    rlimit rt{};
+    if (getrlimit(RLIMIT_RTTIME, &rt) != 0) return false;
+    if (rt.rlim_cur == RLIM_INFINITY || rt.rlim_cur > kRealtimeBudgetMicroseconds) {
+      rt.rlim_cur = rt.rlim_max == RLIM_INFINITY || rt.rlim_max > kRealtimeBudgetMicroseconds
+                        ? kRealtimeBudgetMicroseconds
+                        : rt.rlim_max;
+      if (setrlimit(RLIMIT_RTTIME, &rt) != 0) return false;
+    }
+    struct sigaction sa {};
+    sa.sa_handler = OnRealtimeBudgetSpent;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    return sigaction(SIGXCPU, &sa, nullptr) == 0;
+  }();
+  return armed;
+}
+
+// SCHED_FIFO at the lowest priority for the calling thread, not inherited by children; the
+// kernel refuses (EPERM) a process without the right, and nothing changes then.
+bool EnterRealtime() {
+  if (!ArmWatchdog()) return false;
+  sched_param p{};
+  p.sched_priority = kRealtimePriority;
+  return sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &p) == 0;
+}
+
 // A thread that sleeps most of the time and must wake on time asks the scheduler for a
 // short slice (EEVDF, Linux 6.12 and later): it stays at normal priority, but on waking it
 // gets an early deadline and so the processor within about that slice, instead of waiting
-// for a busy neighbour's whole slice. Older kernels ignore the request.
-void RequestShortSlice() {
+// for a busy neighbour's whole slice. Older kernels take the request and ignore it; reading
+// it back tells the two apart (they answer no slice for a normal thread).
+bool RequestShortSlice() {
   SchedAttr attr;
   std::memset(&attr, 0, sizeof attr);
   attr.size = sizeof attr;
-  attr.sched_policy = 0;  // SCHED_OTHER
-  attr.sched_nice = 0;
-  attr.sched_runtime = 100000;  // 100 us, the shortest slice the kernel takes
-  (void)syscall(SYS_sched_setattr, 0, &attr, 0u);
+  attr.sched_policy = SCHED_OTHER;
+  attr.sched_runtime = kShortSliceNs;
+  if (syscall(SYS_sched_setattr, 0, &attr, 0u) != 0) return false;
+  std::memset(&attr, 0, sizeof attr);
+  if (syscall(SYS_sched_getattr, 0, &attr, static_cast<unsigned>(sizeof attr), 0u) != 0) return false;
+  return attr.sched_runtime == kShortSliceNs;
+}
+
+SchedulingMode EnterSendingScheduling() {
+  if (EnterRealtime()) return SchedulingMode::Realtime;
+  if (RequestShortSlice()) return SchedulingMode::NormalShortSlice;
+  return SchedulingMode::Normal;
 }
 
 class PosixWorkerThread final : public WorkerThread {
  public:
   PosixWorkerThread(ThreadProc proc, std::intptr_t param, ThreadPriority priority)
-      : exitCode_(std::make_shared<std::uint32_t>(0)) {
-    // The thread keeps its own reference to the exit code, so a detached thread never
-    // writes into a destroyed object.
-    thread_ = std::thread([code = exitCode_, proc, param, priority] {
+      : exitCode_(std::make_shared<std::uint32_t>(0)), mode_(std::make_shared<ModeCell>(SchedulingMode::Normal)) {
+    // The thread keeps its own references, so a detached thread never writes into a
+    // destroyed object.
+    std::promise<void> scheduled;
+    std::future<void> ready = scheduled.get_future();
+    thread_ = std::thread([code = exitCode_, mode = mode_, proc, param, priority, scheduled = std::move(scheduled)]() mutable {
+      t_mode = mode.get();
       if (priority == ThreadPriority::Lowest) {
         // Linux schedules each thread by its own nice value; 19 is the weakest.
         (void)setpriority(PRIO_PROCESS, 0, 19);
       } else {
-        RequestShortSlice();
+        mode->store(EnterSendingScheduling());
       }
+      scheduled.set_value();
       *code = proc(param);
+      t_mode = nullptr;
     });
+    ready.wait();
   }
 
   ~PosixWorkerThread() override {
@@ -67,8 +146,11 @@ class PosixWorkerThread final : public WorkerThread {
     return *exitCode_;
   }
 
+  SchedulingMode Scheduling() const override { return mode_->load(); }
+
  private:
   std::shared_ptr<std::uint32_t> exitCode_;
+  std::shared_ptr<ModeCell> mode_;
   std::thread thread_;
 };
 

@@ -59,13 +59,14 @@ TEST(Crc32, NoFinalXorIsTheComplementOfTheCommonCrc) {
 }
 
 // Every length from 0 to 300 at every alignment within 16 bytes, then a few large ones:
-// the fold's block edges (16, 64) and the slicing tail (8) are all crossed.
+// the fold's block edges (16, 64), the braids' 40-byte blocks (two at least, so from 80) and
+// the byte-wise tails are all crossed.
 TEST(Crc32, ImplementationsAgreeWithReferenceAndZlib) {
   const std::vector<std::uint8_t> data = RandomBytes((1u << 20) + 64, 3);
   auto check = [&data](std::size_t offset, std::size_t len) {
     const std::uint8_t* p = data.data() + offset;
     const std::uint32_t ref = crc32_detail::RegisterBytewise(0xFFFFFFFFu, p, len);
-    ASSERT_EQ(crc32_detail::RegisterSlicing8(0xFFFFFFFFu, p, len), ref) << offset << "+" << len;
+    ASSERT_EQ(crc32_detail::RegisterBraided(0xFFFFFFFFu, p, len), ref) << offset << "+" << len;
     ASSERT_EQ(crc32_detail::RegisterClmul(0xFFFFFFFFu, p, len), ref) << offset << "+" << len;
     ASSERT_EQ(Crc32Update(0, p, static_cast<std::uint32_t>(len)),
               static_cast<std::uint32_t>(crc32(0, p, static_cast<uInt>(len))))

@@ -1,0 +1,17 @@
+#include "platform/thread.h"
+
+namespace platform {
+
+const char* SchedulingModeName(SchedulingMode mode) {
+  switch (mode) {
+    case SchedulingMode::Realtime:
+      return "realtime";
+    case SchedulingMode::NormalShortSlice:
+      return "normal-short-slice";
+    case SchedulingMode::Normal:
+      break;
+  }
+  return "normal";
+}
+
+}  // namespace platform

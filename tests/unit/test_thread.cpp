@@ -1,0 +1,98 @@
+// The sending worker's scheduling on Linux: real time where the process may have it, the
+// fall-back where it is refused, and the watchdog that ends a real-time thread's hold.
+#include <gtest/gtest.h>
+
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "platform/thread.h"
+
+namespace {
+
+std::uint32_t PolicyAndPriority(std::intptr_t) {
+  sched_param p{};
+  sched_getparam(0, &p);
+  return static_cast<std::uint32_t>(sched_getscheduler(0)) << 8 | static_cast<std::uint32_t>(p.sched_priority);
+}
+
+bool RealtimeAllowed() {
+  rlimit r{};
+  getrlimit(RLIMIT_RTPRIO, &r);
+  return geteuid() == 0 || r.rlim_cur > 0;
+}
+
+TEST(WorkerScheduling, ModeNames) {
+  EXPECT_STREQ(platform::SchedulingModeName(platform::SchedulingMode::Realtime), "realtime");
+  EXPECT_STREQ(platform::SchedulingModeName(platform::SchedulingMode::NormalShortSlice), "normal-short-slice");
+  EXPECT_STREQ(platform::SchedulingModeName(platform::SchedulingMode::Normal), "normal");
+}
+
+// Where real time is allowed the worker gets the lowest FIFO priority, not passed on to
+// programs it might start.
+TEST(WorkerScheduling, RealtimeWhereAllowed) {
+  if (!RealtimeAllowed()) GTEST_SKIP() << "this process may not use real-time scheduling";
+  auto t = platform::StartWorkerThread(PolicyAndPriority, 0, platform::ThreadPriority::Normal);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(t->Scheduling(), platform::SchedulingMode::Realtime);
+  EXPECT_EQ(t->Join(), static_cast<std::uint32_t>(SCHED_FIFO | SCHED_RESET_ON_FORK) << 8 | 1u);
+}
+
+// A process that may not (RLIMIT_RTPRIO 0, not root) gets a normal-priority worker that says so.
+TEST(WorkerScheduling, FallBackWhenRealtimeIsRefused) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rlimit none{0, 0};
+    if (setrlimit(RLIMIT_RTPRIO, &none) != 0) _exit(100);
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(101);
+    auto t = platform::StartWorkerThread(PolicyAndPriority, 0, platform::ThreadPriority::Normal);
+    if (t == nullptr) _exit(102);
+    const std::uint32_t got = t->Join();
+    if ((got >> 8) != SCHED_OTHER) _exit(103);
+    switch (t->Scheduling()) {
+      case platform::SchedulingMode::Normal: _exit(0);
+      case platform::SchedulingMode::NormalShortSlice: _exit(1);
+      case platform::SchedulingMode::Realtime: _exit(104);
+    }
+    _exit(105);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_LE(WEXITSTATUS(status), 1) << "100 rlimit, 101 uid, 102 start, 103 not SCHED_OTHER, 104 said realtime";
+}
+
+double CpuSecondsOfThisThread() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+// Spins without ever blocking until it is no longer real-time (or 5 s of processor time);
+// answers the processor milliseconds that took.
+std::uint32_t SpinUntilDemoted(std::intptr_t) {
+  const double start = CpuSecondsOfThisThread();
+  while ((sched_getscheduler(0) & ~SCHED_RESET_ON_FORK) == SCHED_FIFO && CpuSecondsOfThisThread() - start < 5.0) {
+  }
+  return static_cast<std::uint32_t>((CpuSecondsOfThisThread() - start) * 1000);
+}
+
+// A real-time worker that holds the processor without pausing is put back to normal
+// scheduling after its budget (half a second), and says so.
+TEST(WorkerScheduling, WatchdogEndsARunawayRealtimeThread) {
+  if (!RealtimeAllowed()) GTEST_SKIP() << "this process may not use real-time scheduling";
+  auto t = platform::StartWorkerThread(SpinUntilDemoted, 0, platform::ThreadPriority::Normal);
+  ASSERT_NE(t, nullptr);
+  ASSERT_EQ(t->Scheduling(), platform::SchedulingMode::Realtime);
+  const std::uint32_t ms = t->Join();
+  EXPECT_GE(ms, 450u);
+  EXPECT_LT(ms, 2000u);
+  EXPECT_EQ(t->Scheduling(), platform::SchedulingMode::Normal);
+}
+
+}  // namespace
