@@ -304,12 +304,13 @@ class SendReport {
     }
   }
 
-  // The last event: how the run ended, with the exit status and the message on standard error.
+  // The last event: how the run ended, with the exit status and the message on standard error;
+  // the worker's result, the run's length and its counts when a run took place (`e`).
   void Finished(int status, std::int32_t result, const std::string& message, const STxEvent* e) {
     if (!json_) return;
     JsonObject object = Begin("finished");
-    object.Signed("status", status).Signed("result", result);
-    if (e != nullptr) object.Number("seconds", e->dSeconds, 3);
+    object.Signed("status", status);
+    if (e != nullptr) object.Signed("result", result).Number("seconds", e->dSeconds, 3);
     if (!message.empty()) object.Text("message", message);
     if (e != nullptr) Counts(object, *e);
     Emit(object);
