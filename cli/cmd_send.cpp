@@ -183,8 +183,13 @@ class ProgressLine {
     steadyRate_ = lastTime_ == 0 ? 0 : steadyRate_ == 0 ? rate : steadyRate_ + (rate - steadyRate_) / 8;
     lastTime_ = now;
     lastSent_ = sent;
-    std::fprintf(stderr, "\rpass %u  datagram %u/%u  %3u%%  %6.0f datagrams/s  %-10s left in the pass   ", pass,
-                 packet, count, PassPercent(packet), rate, TimeLeftInPass(packet, count, steadyRate_).c_str());
+    char line[200];
+    std::snprintf(line, sizeof line, "pass %u  datagram %u/%u  %3u%%  %6.0f datagrams/s  %s left in the pass", pass,
+                  packet, count, PassPercent(packet), rate, TimeLeftInPass(packet, count, steadyRate_).c_str());
+    // Spaces over what a longer line before left.
+    const int length = static_cast<int>(std::strlen(line));
+    width_ = std::max(width_, length);
+    std::fprintf(stderr, "\r%-*s   ", width_, line);
     std::fflush(stderr);
     shown_ = true;
   }
@@ -201,6 +206,7 @@ class ProgressLine {
   std::int64_t lastTime_ = 0;
   std::uint64_t lastSent_ = 0;
   double steadyRate_ = 0;
+  int width_ = 0;
 };
 
 // What a run of `send` says, on three channels: the outage lines and the summary on standard
