@@ -270,8 +270,7 @@ class SendReport {
         if (logLines_) {
           Log("pass " + PassOfWanted(e.dwPass) + " complete in " + Fixed(e.dSeconds) + " s, " +
               std::to_string(e.qwDatagrams) + " datagrams sent");
-          lastLine_ = platform::CounterNow();
-          lastLineSent_ = run.Datagrams();
+          Logged(run);
         }
         return;
       case TxEventKind::OutageBegun:
@@ -280,6 +279,7 @@ class SendReport {
                      "(gone, without an IPv4 address or without link); waiting for it\n",
                      platform::IsoLocalTimeNow().c_str(), e.dwOutage, adapter_.c_str());
         if (json_) Emit(Counts(Begin("outage_begun").Whole("outage", e.dwOutage).Text("adapter", adapter_), e));
+        Logged(run);
         return;
       case TxEventKind::OutageEnded:
         bar_.Finish();
@@ -289,6 +289,7 @@ class SendReport {
           Emit(Counts(
               Begin("outage_ended").Whole("outage", e.dwOutage).Number("seconds", e.dSeconds, 3).Text("adapter", adapter_),
               e));
+        Logged(run);
         return;
       case TxEventKind::FileChanged:
         if (json_) Emit(Counts(Begin("file_changed").Text("file", o_.file), e));
@@ -341,8 +342,7 @@ class SendReport {
       Log("pass " + PassOfWanted(run.Passes() + 1) + numbers + TimeLeftInPass(packet, count, rate) +
           " left in the pass");
     }
-    lastLine_ = now;
-    lastLineSent_ = run.Datagrams();
+    Logged(run);
   }
 
  private:
@@ -352,6 +352,11 @@ class SendReport {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", seconds);
     return text;
+  }
+  // A line went to the log now: the next progress line comes 10 s later.
+  void Logged(const CTransmissionEvents& run) {
+    lastLine_ = platform::CounterNow();
+    lastLineSent_ = run.Datagrams();
   }
   bool PassesReached() const { return passesWanted_ != 0 && g_passesDone.load() >= passesWanted_; }
   // "3", or "3/5" when 5 passes were asked for.

@@ -6,6 +6,7 @@
 source "$(dirname "$0")/lib.sh"
 ISO='^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}[+-][0-9]{2}:[0-9]{2}$'
 make_file "$T/up.bin" 2000000   # 1954 datagrams: about 2 s a pass
+make_file "$T/small.bin" 300000  # 293 chunks: 6 passes for 3 devices losing 10% at 99.9%
 
 # --- --json, with an outage: standard output holds only the events ---------------------------
 start_device a --timeout 40
@@ -78,9 +79,12 @@ grep -E "${stamp}pass 1/1 complete in [0-9]+\.[0-9] s, 10743 datagrams sent$" "$
   { cat "$T/log.txt"; fail "no line at the pass's end"; }
 grep -q $'\r' "$T/log.txt" && fail "the terminal's progress bar went to a file"
 expect_in "$T/log.txt" "1 complete pass(es) sent, 0 outage(s)"
+# An outage says every 10 s that it goes on (v1 has no address: nothing is ever sent from it).
+check 1 "gave up after 11.0 s without adapter v1" "$CLI" send --adapter v1 --give-up-after 11 "$T/small.bin"
+grep -E "${stamp}outage 1: nothing sent from adapter v1 for 1[0-9]\.[0-9] s$" "$T/out.txt" > /dev/null ||
+  { cat "$T/out.txt"; fail "no line 10 s into the outage"; }
 
 # --- --passes auto: the planned passes, the plan on standard error and as an event -----------
-make_file "$T/small.bin" 300000  # 293 chunks: 6 passes for 3 devices losing 10% at 99.9%
 planned=$("$CLI" plan --json --loss 10% --devices 3 --confidence 0.999 "$T/small.bin" |
   python3 -c 'import json, sys; print(json.load(sys.stdin)["passes"])')
 [ "$planned" = 6 ] || fail "plan gave $planned passes, not 6"
