@@ -49,6 +49,24 @@ long SendTo(Socket s, const void* data, std::size_t len, std::uint32_t addr, std
 // 0 when the time ran out, -1 on error. *fromAddr receives the sender's address.
 long ReceiveFrom(Socket s, void* buf, std::size_t len, int timeoutMs, std::uint32_t* fromAddr);
 
+// For a receiver that must hear one interface only. SetMulticastAll(s, 0) turns off Linux's
+// IP_MULTICAST_ALL, so that the socket gets a group's datagrams only from the interfaces on
+// which it joined the group itself, not from every interface where any socket joined it;
+// Winsock delivers only the socket's own memberships and answers 0 without asking.
+int SetMulticastAll(Socket s, int on);
+// IP_PKTINFO: ReceiveWithInfo then tells the interface a datagram came in on and the
+// destination address in its IP header.
+int SetPacketInfo(Socket s, int on);
+
+struct SReceiveInfo {
+  std::uint32_t fromAddr = 0;  // sender's address (network byte order)
+  std::uint32_t toAddr = 0;    // destination address of the IP header (network byte order)
+  unsigned ifaceIndex = 0;     // system index of the interface it came in on; 0 when unknown
+};
+// ReceiveFrom with the arrival details of SetPacketInfo (toAddr and ifaceIndex stay 0 when
+// the system gave none). Same answers as ReceiveFrom.
+long ReceiveWithInfo(Socket s, void* buf, std::size_t len, int timeoutMs, SReceiveInfo* info);
+
 void ShutdownBoth(Socket s);  // shutdown in both directions; the answer is ignored
 void CloseSocket(Socket s);   // closesocket / close; the answer is ignored
 

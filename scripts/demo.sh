@@ -5,13 +5,13 @@
 # sends the file to them for a few passes, and shows what each device received and verified.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
-cmake --preset linux >/dev/null
-cmake --build build/linux -j"${JOBS:-2}" --target upgrade-cli upgrade-devsim upgrade-mkfile >/dev/null
+bash scripts/deps.sh demo
+cmake --preset demo >/dev/null
+cmake --build build/demo -j"${JOBS:-2}" --target upgrade-cli upgrade-devsim upgrade-mkfile >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-bin=build/linux
+bin=build/demo
 example=$work/example.bin
 # An upgrade package with its three units, made by the fixture builder.
 "$bin/tools/mkfile/upgrade-mkfile" package --version "V3.2.7 demo build" \

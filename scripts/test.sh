@@ -5,7 +5,7 @@
 # for a bounded time. Warnings are errors in every build. Exit status 0 when all passed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+bash scripts/deps.sh tests
 
 jobs=${JOBS:-2}
 step() { printf '\n==== %s\n' "$*"; }
@@ -60,5 +60,11 @@ if command -v wine >/dev/null && command -v x86_64-w64-mingw32-g++-posix >/dev/n
 else
   step "SKIP windows: Wine or mingw-w64 cannot be installed here"
 fi
+
+# ---- Packages -------------------------------------------------------------------------
+# The two .deb files and the Windows zip, their contents listed; lintian errors or an invalid
+# desktop entry fail the run.
+step "packages: build, list, lintian, desktop-file-validate"
+bash scripts/package.sh
 
 step "all tests passed"

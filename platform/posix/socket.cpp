@@ -28,6 +28,15 @@ sockaddr_in IPv4(std::uint32_t addr, std::uint16_t port) {
   return sa;
 }
 
+// Waits at most timeoutMs for a datagram: 1 when one is there, 0 when the time ran out or a
+// signal came, -1.
+int WaitReadable(Socket s, int timeoutMs) {
+  pollfd p{Fd(s), POLLIN, 0};
+  const int r = poll(&p, 1, timeoutMs);
+  if (r < 0) return errno == EINTR ? 0 : -1;
+  return r > 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int SocketStartup(std::uint8_t, std::uint8_t, std::uint8_t* grantedMajor, std::uint8_t* grantedMinor) {
@@ -93,15 +102,48 @@ long SendTo(Socket s, const void* data, std::size_t len, std::uint32_t addr, std
 }
 
 long ReceiveFrom(Socket s, void* buf, std::size_t len, int timeoutMs, std::uint32_t* fromAddr) {
-  pollfd p{Fd(s), POLLIN, 0};
-  int r = poll(&p, 1, timeoutMs);
-  if (r == 0) return 0;
-  if (r < 0) return errno == EINTR ? 0 : -1;
+  const int r = WaitReadable(s, timeoutMs);
+  if (r <= 0) return r;
   sockaddr_in from;
   socklen_t fromLen = sizeof from;
   ssize_t n = recvfrom(Fd(s), buf, len, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &fromLen);
   if (n < 0) return errno == EINTR || errno == EAGAIN ? 0 : -1;
   if (fromAddr) *fromAddr = from.sin_addr.s_addr;
+  return static_cast<long>(n);
+}
+
+int SetMulticastAll(Socket s, int on) { return SetIntOption(s, IPPROTO_IP, IP_MULTICAST_ALL, on); }
+
+int SetPacketInfo(Socket s, int on) { return SetIntOption(s, IPPROTO_IP, IP_PKTINFO, on); }
+
+long ReceiveWithInfo(Socket s, void* buf, std::size_t len, int timeoutMs, SReceiveInfo* info) {
+  const int r = WaitReadable(s, timeoutMs);
+  if (r <= 0) return r;
+  sockaddr_in from;
+  std::memset(&from, 0, sizeof from);
+  iovec iov{buf, len};
+  alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))];
+  msghdr msg;
+  std::memset(&msg, 0, sizeof msg);
+  msg.msg_name = &from;
+  msg.msg_namelen = sizeof from;
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  msg.msg_control = control;
+  msg.msg_controllen = sizeof control;
+  ssize_t n = recvmsg(Fd(s), &msg, MSG_TRUNC);
+  if (n < 0) return errno == EINTR || errno == EAGAIN ? 0 : -1;
+  if (info) {
+    *info = SReceiveInfo{};
+    info->fromAddr = from.sin_addr.s_addr;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+      if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_PKTINFO) continue;
+      in_pktinfo pi;
+      std::memcpy(&pi, CMSG_DATA(c), sizeof pi);
+      info->toAddr = pi.ipi_addr.s_addr;
+      info->ifaceIndex = static_cast<unsigned>(pi.ipi_ifindex);
+    }
+  }
   return static_cast<long>(n);
 }
 

@@ -3,6 +3,7 @@
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <mswsock.h>
 
 #include <cstring>
 
@@ -22,6 +23,16 @@ sockaddr_in IPv4(std::uint32_t addr, std::uint16_t port) {
   sa.sin_addr.s_addr = addr;
   sa.sin_port = port;
   return sa;
+}
+
+// Waits at most timeoutMs for a datagram: 1 when one is there, 0 when the time ran out, -1.
+int WaitReadable(Socket s, int timeoutMs) {
+  WSAPOLLFD p;
+  p.fd = Sock(s);
+  p.events = POLLRDNORM;
+  p.revents = 0;
+  const int r = WSAPoll(&p, 1, timeoutMs);
+  return r < 0 ? -1 : r > 0 ? 1 : 0;
 }
 
 }  // namespace
@@ -84,13 +95,8 @@ long SendTo(Socket s, const void* data, std::size_t len, std::uint32_t addr, std
 }
 
 long ReceiveFrom(Socket s, void* buf, std::size_t len, int timeoutMs, std::uint32_t* fromAddr) {
-  WSAPOLLFD p;
-  p.fd = Sock(s);
-  p.events = POLLRDNORM;
-  p.revents = 0;
-  int r = WSAPoll(&p, 1, timeoutMs);
-  if (r == 0) return 0;
-  if (r < 0) return -1;
+  const int r = WaitReadable(s, timeoutMs);
+  if (r <= 0) return r;
   sockaddr_in from;
   int fromLen = sizeof from;
   int n = recvfrom(Sock(s), static_cast<char*>(buf), static_cast<int>(len), 0, reinterpret_cast<sockaddr*>(&from),
@@ -101,6 +107,52 @@ long ReceiveFrom(Socket s, void* buf, std::size_t len, int timeoutMs, std::uint3
     else return -1;
   }
   if (fromAddr) *fromAddr = from.sin_addr.s_addr;
+  return static_cast<long>(n);
+}
+
+int SetMulticastAll(Socket, int on) { return on ? -1 : 0; }
+
+int SetPacketInfo(Socket s, int on) { return SetIntOption(s, IPPROTO_IP, IP_PKTINFO, on); }
+
+long ReceiveWithInfo(Socket s, void* buf, std::size_t len, int timeoutMs, SReceiveInfo* info) {
+  const int r = WaitReadable(s, timeoutMs);
+  if (r <= 0) return r;
+  LPFN_WSARECVMSG recvMsg = nullptr;
+  GUID id = WSAID_WSARECVMSG;
+  DWORD got = 0;
+  if (WSAIoctl(Sock(s), SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof id, &recvMsg, sizeof recvMsg, &got, nullptr,
+               nullptr) == SOCKET_ERROR ||
+      recvMsg == nullptr)
+    return -1;
+  sockaddr_in from;
+  std::memset(&from, 0, sizeof from);
+  WSABUF data{static_cast<ULONG>(len), static_cast<char*>(buf)};
+  alignas(WSACMSGHDR) char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))];
+  WSAMSG msg;
+  std::memset(&msg, 0, sizeof msg);
+  msg.name = reinterpret_cast<sockaddr*>(&from);
+  msg.namelen = sizeof from;
+  msg.lpBuffers = &data;
+  msg.dwBufferCount = 1;
+  msg.Control.buf = control;
+  msg.Control.len = sizeof control;
+  DWORD n = 0;
+  if (recvMsg(Sock(s), &msg, &n, nullptr, nullptr) == SOCKET_ERROR) {
+    // As ReceiveFrom: a longer datagram is "longer than the buffer".
+    if (WSAGetLastError() == WSAEMSGSIZE) n = static_cast<DWORD>(len) + 1;
+    else return -1;
+  }
+  if (info) {
+    *info = SReceiveInfo{};
+    info->fromAddr = from.sin_addr.s_addr;
+    for (WSACMSGHDR* c = WSA_CMSG_FIRSTHDR(&msg); c != nullptr; c = WSA_CMSG_NXTHDR(&msg, c)) {
+      if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_PKTINFO) continue;
+      IN_PKTINFO pi;
+      std::memcpy(&pi, WSA_CMSG_DATA(c), sizeof pi);
+      info->toAddr = pi.ipi_addr.s_addr;
+      info->ifaceIndex = static_cast<unsigned>(pi.ipi_ifindex);
+    }
+  }
   return static_cast<long>(n);
 }
 

@@ -4,6 +4,7 @@ set -euo pipefail
 CLI=$1
 DEVSIM=$2
 MKFILE=$3
+EMIT=${4:-}  # tests/e2e/emit.cpp: hand-made datagrams
 T=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$T"' EXIT
 
@@ -17,11 +18,23 @@ make_file() {
   head -c $(( $2 - have )) /dev/zero | openssl enc -aes-128-ctr -nosalt -pass pass:"$2" 2>/dev/null >> "$1"
   [ "$(stat -c %s "$1")" -eq "$2" ] || fail "could not make a package of $2 bytes"
 }
-# Starts a device on v1; its summary goes to $T/NAME.txt, the file to $T/NAME.bin.
-start_device() {
-  local name=$1; shift
-  "$DEVSIM" -i v1 --name "$name" -o "$T/$name.bin" "$@" > "$T/$name.txt" 2>&1 &
+# Starts a device on v1 (start_device_on: on the named interface); its summary goes to
+# $T/NAME.txt, the file to $T/NAME.bin.
+start_device() { start_device_on v1 "$@"; }
+start_device_on() {
+  local iface=$1 name=$2; shift 2
+  "$DEVSIM" -i "$iface" --name "$name" -o "$T/$name.bin" "$@" > "$T/$name.txt" 2>&1 &
   eval "pid_$name=$!"
+}
+# A device that must end with status 1 having checked no datagram at all: one on a segment
+# where nothing was sent.
+expect_silent() {
+  local status=0
+  wait_device "$1" || status=$?
+  [ "$status" -eq 1 ] || { cat "$T/$1.txt" >&2; fail "device $1 ended with $status, not 1"; }
+  expect_in "$T/$1.txt" "file incomplete"
+  expect_in "$T/$1.txt" "datagrams checked   0"
+  [ ! -e "$T/$1.bin" ] || fail "device $1 wrote a file"
 }
 wait_device() { local p; eval "p=\$pid_$1"; wait "$p"; }
 expect_in() { grep -qF -- "$2" "$1" || { cat "$1" >&2; fail "\"$2\" not in $1"; }; }

@@ -9,6 +9,11 @@
 # Exits 77 (the test is skipped) where no namespace can be made.
 #
 #   netns.sh COMMAND [ARG...]    runs the command with the segment set up
+#   netns.sh --segments N COMMAND [ARG...]
+#                                the same with N separate segments (N from 1 to 4): segment K
+#                                (K >= 1) is v(2K) (10.77.K.1/24, a sender's adapter) and
+#                                v(2K+1) (devices) on their own switch brK; nothing passes
+#                                between segments. Segment 0 is the one above, v0 still last.
 #   netns.sh recreate-sender     (inside) deletes v0 and makes it again, with a new index
 set -euo pipefail
 
@@ -36,17 +41,38 @@ if [ "${NETNS_INNER:-}" != 1 ]; then
   exit 77
 fi
 
+segments=1
+if [ "${1:-}" = --segments ]; then
+  segments=${2:-}
+  case "$segments" in [1-4]) ;; *) echo "netns.sh: --segments takes 1 to 4" >&2; exit 2 ;; esac
+  shift 2
+fi
+
+# A switch brK with the devices' port: v(2K+1), no address.
+make_switch() {
+  local k=$1 dev="v$(( 2 * $1 + 1 ))"
+  ip link add "br$k" type bridge
+  ip link set "br$k" up
+  ip link add "${dev}p" type veth peer name "$dev"
+  ip link set "${dev}p" master "br$k"
+  ip link set "${dev}p" up
+  ip link set "$dev" up
+  # The devices receive datagrams whose source address is this namespace's own sender.
+  sysctl -qw "net.ipv4.conf.$dev.rp_filter=0"
+  sysctl -qw "net.ipv4.conf.$dev.accept_local=1"
+}
+
 ip link set lo up
-ip link add br0 type bridge
-ip link set br0 up
-ip link add v1p type veth peer name v1
-ip link set v1p master br0
-ip link set v1p up
-ip link set v1 up
-# The devices on v1 receive datagrams whose source address is this namespace's own v0.
 sysctl -qw net.ipv4.conf.all.rp_filter=0
-sysctl -qw net.ipv4.conf.v1.rp_filter=0
-sysctl -qw net.ipv4.conf.v1.accept_local=1
+make_switch 0
+for (( k = 1; k < segments; k++ )); do
+  make_switch "$k"
+  ip link add "v$(( 2 * k ))p" type veth peer name "v$(( 2 * k ))"
+  ip link set "v$(( 2 * k ))p" master "br$k"
+  ip link set "v$(( 2 * k ))p" up
+  ip addr add "10.77.$k.1/24" dev "v$(( 2 * k ))"
+  ip link set "v$(( 2 * k ))" up
+done
 make_sender
 unset NETNS_INNER
 exec "$@"

@@ -12,7 +12,7 @@ for d in a b; do
   wait_device $d || { cat "$T/$d.txt"; fail "device $d did not get the file"; }
   cmp "$T/up.bin" "$T/$d.bin" || fail "device $d holds other bytes"
   expect_in "$T/$d.txt" "CRC failures        0"
-  expect_in "$T/$d.txt" "inconsistent        0"
+  expect_in "$T/$d.txt" "inconsistent        0 "
   expect_in "$T/$d.txt" "policy              1"
 done
 echo "PASS"

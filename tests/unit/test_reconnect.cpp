@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/adapterwatch.h"
 #include "platform/filestamp.h"
 #include "platform/openfile.h"
 #include "platform/sendlock.h"
@@ -57,7 +58,10 @@ TEST(ChosenAdapterTest, TheAdapterTheBoxShowedIsTakenByDescription) {
 
 TEST(ChosenAdapterTest, AnIndexNamesOnlyTheFirstTen) {
   std::vector<platform::AdapterInfo> list;
-  for (int i = 0; i < 12; ++i) list.push_back(Adapter("e" + std::to_string(i), "e" + std::to_string(i), "0.0.0.0"));
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = std::string(1, 'e').append(std::to_string(i));
+    list.push_back(Adapter(name, name, "0.0.0.0"));
+  }
   EXPECT_EQ(ChosenAdapterAt(list, 9).strName, "e9");
   EXPECT_EQ(ChosenAdapterAt(list, 10).strName, "");
   EXPECT_EQ(ChosenAdapterAt(list, -1).strName, "");
@@ -133,6 +137,32 @@ TEST(FileStampTest, NothingButARegularFileHasOne) {
   EXPECT_FALSE(platform::StampOfPath(folder.c_str(), &stamp));
   EXPECT_FALSE(platform::StampOfPath((folder + "/upgrade-no-such-file.bin").c_str(), &stamp));
   EXPECT_EQ(platform::OpenFileForReading(folder.c_str()), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The system's own list (read only: nothing is sent): every adapter is found again by its name
+// (on Windows its GUID) with the same index and address, also when it is chosen from the list
+// in another order, as after the list changed.
+TEST(AdapterByNameTest, EveryListedAdapterIsFoundByItsNameInAnyOrder) {
+  std::vector<platform::AdapterInfo> list;
+  if (platform::ListAdapters(list) != platform::AdapterListStatus::Ok) GTEST_SKIP() << "no adapters here";
+  std::vector<platform::AdapterInfo> reversed(list.rbegin(), list.rend());
+  for (std::size_t i = 0; i < list.size() && i < 10; ++i) {
+    const SChosenAdapter chosen = ChosenAdapterShown(reversed, static_cast<std::int32_t>(i), Shown(list[i]));
+    if (chosen.strName.empty()) continue;  // two adapters described alike: neither is taken
+    EXPECT_EQ(chosen.strName, list[i].name);
+    platform::AdapterInfo found;
+    bool linkUp = false;
+    ASSERT_TRUE(platform::FindAdapterByName(chosen.strName, &found, &linkUp)) << list[i].name;
+    EXPECT_EQ(found.index, list[i].index) << list[i].name;
+    EXPECT_EQ(found.ipv4, list[i].ipv4) << list[i].name;
+  }
+  platform::AdapterInfo none;
+  bool linkUp = false;
+  EXPECT_FALSE(platform::FindAdapterByName("{00000000-0000-0000-0000-000000000000}-none", &none, &linkUp));
 }
 
 }  // namespace

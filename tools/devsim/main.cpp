@@ -1,9 +1,10 @@
-// upgrade-devsim: behaves like one device on the segment. Joins 224.0.0.119:13456 on a named
-// interface, checks every datagram, collects the file across passes, verifies its CRC,
-// writes it and prints what it saw.
+// upgrade-devsim: behaves like one device on one segment. Joins 224.0.0.119:13456 on a named
+// interface and hears only that interface, checks every datagram, collects the file of one
+// stream across passes, verifies its CRC, writes it and prints what it saw.
 #include <CLI/CLI.hpp>
 
 #include <atomic>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <random>
@@ -13,7 +14,10 @@
 #include "platform/adapters.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
+#include "res/version.h"
+#include "tools/common/outfile.h"
 #include "tools/devsim/receiver.h"
+#include "tools/devsim/summary.h"
 #include "transmit/datagram.h"
 #include "transmit/sender.h"
 
@@ -21,6 +25,9 @@ namespace {
 
 std::atomic<int> g_interrupted{0};
 extern "C" void OnSignal(int sig) { g_interrupted = sig; }
+
+// The longest wait a test can mean: one day.
+constexpr double kMaxTimeoutSeconds = 86400;
 
 struct Options {
   std::string iface;
@@ -30,6 +37,7 @@ struct Options {
   double drop = 0;
   unsigned seed = 1;
   unsigned maxMiB = 512;
+  bool json = false;
 };
 
 bool FindInterfaceIndex(const std::string& name, unsigned& index) {
@@ -43,35 +51,17 @@ bool FindInterfaceIndex(const std::string& name, unsigned& index) {
   return false;
 }
 
-void PrintSummary(const Options& o, const DeviceReceiver& r, bool written) {
-  const ReceiverStats& s = r.Stats();
-  const char* verdict = r.FileCrcMatches() ? "file complete, CRC right"
-                        : r.Complete()     ? "file complete, CRC WRONG"
-                                           : "file incomplete";
-  std::printf("%s: %s\n", o.name.c_str(), verdict);
-  std::printf("  datagrams checked   %llu\n",
-              static_cast<unsigned long long>(s.datagrams));
-  std::printf("  wrong size          %llu\n", static_cast<unsigned long long>(s.wrongSize));
-  std::printf("  CRC failures        %llu\n", static_cast<unsigned long long>(s.crcFailures));
-  std::printf("  bad magic           %llu\n", static_cast<unsigned long long>(s.badMagic));
-  std::printf("  inconsistent        %llu\n", static_cast<unsigned long long>(s.inconsistent));
-  std::printf("  duplicates          %llu\n", static_cast<unsigned long long>(s.duplicates));
-  std::printf("  passes seen         %u\n", s.passesSeen);
-  std::printf("  chunks              %u of %u, %u missing\n", r.DatagramCount() - r.ChunksMissing(),
-              r.DatagramCount(), r.ChunksMissing());
-  std::printf("  file length         %u\n", r.TotalLength());
-  if (r.Complete())
-    std::printf("  file CRC            0x%08X announced, 0x%08X computed\n", r.AnnouncedFileCrc(), r.ComputedFileCrc());
-  else
-    std::printf("  file CRC            0x%08X announced\n", r.AnnouncedFileCrc());
-  std::printf("  force flag          %u\n", r.ForceFlag());
-  std::printf("  policy              %u\n", r.Policy());
-  std::printf("  image type          %u\n", r.ImageType());
-  if (written) std::printf("  written to          %s\n", o.out.c_str());
-  std::fflush(stdout);
-}
+double Seconds(std::int64_t ticks, std::int64_t freq) { return static_cast<double>(ticks) / static_cast<double>(freq); }
 
 int Run(const Options& o) {
+  // The output is made (as a temporary file beside it) before listening, so a folder that
+  // is missing or cannot be written is found at once, not after the whole reception.
+  tools::COutputFile out;
+  std::string error;
+  if (!o.out.empty() && !out.Open(o.out, &error)) {
+    std::fprintf(stderr, "upgrade-devsim: --out: %s\n", error.c_str());
+    return 2;
+  }
   unsigned ifIndex = 0;
   if (!FindInterfaceIndex(o.iface, ifIndex)) {
     std::fprintf(stderr, "upgrade-devsim: no interface \"%s\"\n", o.iface.c_str());
@@ -81,17 +71,21 @@ int Run(const Options& o) {
   std::uint8_t major = 0, minor = 0;
   if (platform::SocketStartup(2, 2, &major, &minor) != 0) {
     std::fprintf(stderr, "upgrade-devsim: the socket layer cannot start\n");
-    return 2;
+    return 1;
   }
+  // Only this interface: no datagrams of memberships other sockets hold on other
+  // interfaces, the membership on this interface's index, and the arrival interface and
+  // destination of every datagram checked.
   platform::Socket s = platform::OpenUdpSocket();
   if (s == platform::kInvalidSocket || platform::SetReuseAddress(s, 1) != 0 ||
+      platform::SetMulticastAll(s, 0) != 0 || platform::SetPacketInfo(s, 1) != 0 ||
       platform::BindIPv4(s, 0, platform::HostToNet16(kUpgradePort)) != 0 ||
       platform::JoinMulticastGroupOnIndex(s, group, ifIndex) != 0) {
     std::fprintf(stderr, "upgrade-devsim: cannot listen on %s:%u on %s\n", kGroupAddress, kUpgradePort,
                  o.iface.c_str());
     if (s != platform::kInvalidSocket) platform::CloseSocket(s);
     platform::SocketCleanup();
-    return 2;
+    return 1;
   }
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
@@ -99,55 +93,94 @@ int Run(const Options& o) {
                kUpgradePort, o.drop > 0 ? ", dropping on purpose" : "");
 
   DeviceReceiver receiver(o.maxMiB * 1024u * 1024u);
+  SDeviceReport report;
   std::mt19937 rng(o.seed);
   std::bernoulli_distribution drop(o.drop);
   std::vector<std::uint8_t> buf(2048);
-  std::uint64_t dropped = 0;
   const std::int64_t freq = platform::CounterFrequency();
-  const std::int64_t end = platform::CounterNow() + static_cast<std::int64_t>(o.timeout * static_cast<double>(freq));
+  const std::int64_t start = platform::CounterNow();
+  // At most a day of ticks: no overflow for any counter frequency up to 10^14 per second.
+  const std::int64_t end = start + static_cast<std::int64_t>(std::ceil(o.timeout * static_cast<double>(freq)));
+  std::int64_t streamStart = 0;
   while (!receiver.Complete() && g_interrupted.load() == 0 && platform::CounterNow() < end) {
-    const long n = platform::ReceiveFrom(s, buf.data(), buf.size(), 100, nullptr);
+    platform::SReceiveInfo info;
+    const long n = platform::ReceiveWithInfo(s, buf.data(), buf.size(), 100, &info);
     if (n <= 0) continue;
-    if (o.drop > 0 && drop(rng)) {
-      ++dropped;
+    if (info.ifaceIndex != ifIndex || info.toAddr != group) {
+      ++report.otherInterface;  // not on this segment's group: never seen by this device
       continue;
     }
-    receiver.Feed(buf.data(), static_cast<std::size_t>(n));
+    if (o.drop > 0 && drop(rng)) {
+      ++report.dropped;
+      continue;
+    }
+    const std::int64_t now = platform::CounterNow();
+    if (report.firstDatagramSeconds < 0) report.firstDatagramSeconds = Seconds(now - start, freq);
+    const std::uint32_t heldBefore = receiver.DatagramCount() - receiver.ChunksMissing();
+    const auto result = receiver.Feed(buf.data(), static_cast<std::size_t>(n));
+    if (result == DeviceReceiver::EFeed::kStarted || result == DeviceReceiver::EFeed::kSwitched) streamStart = now;
+    if (result == DeviceReceiver::EFeed::kSwitched)
+      std::fprintf(stderr,
+                   "%s: another stream keeps arriving (%u bytes, %u datagrams, file CRC 0x%08X): starting over on "
+                   "it, %u chunk(s) of the earlier one dropped\n",
+                   o.name.c_str(), receiver.TotalLength(), receiver.DatagramCount(), receiver.AnnouncedFileCrc(),
+                   heldBefore);
+    if (receiver.Complete()) report.completeSeconds = Seconds(now - streamStart, freq);
   }
   platform::CloseSocket(s);
   platform::SocketCleanup();
+  report.interrupted = g_interrupted.load() != 0;
 
-  bool written = false;
   if (receiver.FileCrcMatches() && !o.out.empty()) {
-    std::FILE* f = std::fopen(o.out.c_str(), "wb");
     const auto& file = receiver.File();
-    written = f != nullptr && std::fwrite(file.data(), 1, file.size(), f) == file.size();
-    if (f != nullptr && std::fclose(f) != 0) written = false;
-    if (!written) std::fprintf(stderr, "upgrade-devsim: cannot write %s\n", o.out.c_str());
+    report.written = out.Write(file.data(), file.size()) && out.Commit(file.size(), &error);
+    if (!report.written) std::fprintf(stderr, "upgrade-devsim: %s\n", error.c_str());
   }
-  PrintSummary(o, receiver, written);
-  if (o.drop > 0) std::printf("  dropped on purpose  %llu\n", static_cast<unsigned long long>(dropped));
+  out.Discard();
+  const std::string text = o.json ? SummaryJson(o.name, o.out, receiver, report) : SummaryText(o.name, o.out, receiver, report);
+  std::fputs(text.c_str(), stdout);
+  std::fflush(stdout);
   if (!receiver.FileCrcMatches()) return 1;
-  return o.out.empty() || written ? 0 : 1;
+  return o.out.empty() || report.written ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   Options o;
-  CLI::App app{"Simulated upgrade device: receives the multicast upgrade stream on one interface,\n"
-               "checks every datagram, collects the file across passes and verifies it.\n"
-               "Exit status 0 when the file arrived whole with its CRC right."};
+  CLI::App app{"Simulated upgrade device: receives the multicast upgrade stream on one interface only,\n"
+               "checks every datagram, collects the file of one stream across passes and verifies it.\n"
+               "Exit status 0 when the file arrived whole with its CRC right (and was written), 1 when\n"
+               "not, 2 for a usage error."};
   app.allow_windows_style_options(false);  // "/path" is a path on every system
+  app.failure_message([](const CLI::App*, const CLI::Error& e) { return "upgrade-devsim: " + std::string(e.what()) + "\n"; });
+  app.set_version_flag("--version", res::VersionLine("upgrade-devsim"));
   app.add_option("--interface,-i", o.iface, "Interface to listen on (its system name, e.g. eth0)")->required();
-  app.add_option("--out,-o", o.out, "Write the received file here once it is whole and verified");
-  app.add_option("--timeout", o.timeout, "Give up after this many seconds (default 60)")->check(CLI::PositiveNumber);
+  app.add_option("--out,-o", o.out, "Write the received file here once it is whole and verified (a regular or new file)");
+  app.add_option("--timeout", o.timeout, "Give up after this many seconds, above 0 and at most 86400 (default 60)")
+      ->check([](const std::string& text) -> std::string {
+        double v = 0;
+        const bool read = CLI::detail::lexical_cast(text, v);
+        // Written so that NaN fails too.
+        if (read && v > 0 && v <= kMaxTimeoutSeconds) return {};
+        return "takes seconds above 0 and at most 86400, not \"" + text + "\"";
+      });
   app.add_option("--drop", o.drop, "Drop this share of datagrams on purpose, 0 to 1 (loss injection)")
-      ->check(CLI::Range(0.0, 1.0));
+      ->check([](const std::string& text) -> std::string {
+        double v = 0;
+        if (CLI::detail::lexical_cast(text, v) && v >= 0 && v <= 1) return {};
+        return "takes a share from 0 to 1, not \"" + text + "\"";
+      });
   app.add_option("--seed", o.seed, "Seed of the loss injection (default 1)");
   app.add_option("--name", o.name, "Name to print in the summary (default: devsim-INTERFACE)");
   app.add_option("--max-mib", o.maxMiB, "Largest file accepted, in MiB (default 512)")->check(CLI::Range(1u, 2047u));
-  CLI11_PARSE(app, argc, argv);
+  app.add_flag("--json", o.json, "Print the summary as one JSON object");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? 0 : 2;
+  }
   if (o.name.empty()) o.name = "devsim-" + o.iface;
   return Run(o);
 }

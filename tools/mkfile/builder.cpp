@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "tools/common/outfile.h"
 #include "transmit/crc32.h"
 
 namespace mkfile {
@@ -73,40 +74,68 @@ void CFileImage::PutLE32(std::uint64_t offset, std::uint32_t value) {
   Put(offset, b);
 }
 
-void CFileImage::Resize(std::uint64_t size) {
-  if (size < m_qwSize) {
-    for (auto it = m_mapRuns.begin(); it != m_mapRuns.end();) {
-      if (it->first >= size) {
-        it = m_mapRuns.erase(it);
-        continue;
-      }
-      if (it->first + it->second.size() > size) it->second.resize(static_cast<std::size_t>(size - it->first));
+void CFileImage::Cut(std::uint64_t from, std::uint64_t to) {
+  if (from >= to) return;
+  // Runs: keep the parts before `from` and after `to`.
+  for (auto it = m_mapRuns.begin(); it != m_mapRuns.end();) {
+    const std::uint64_t start = it->first, end = start + it->second.size();
+    if (end <= from || start >= to) {
       ++it;
+      continue;
+    }
+    Bytes run = std::move(it->second);
+    it = m_mapRuns.erase(it);
+    if (end > to) m_mapRuns.emplace(to, Bytes(run.begin() + static_cast<std::ptrdiff_t>(to - start), run.end()));
+    if (start < from) {
+      run.resize(static_cast<std::size_t>(from - start));
+      m_mapRuns.emplace(start, std::move(run));
     }
   }
+  for (auto it = m_mapFills.begin(); it != m_mapFills.end();) {
+    const std::uint64_t start = it->first, end = start + it->second.qwCount;
+    if (end <= from || start >= to) {
+      ++it;
+      continue;
+    }
+    const SFill fill = it->second;
+    it = m_mapFills.erase(it);
+    if (end > to) m_mapFills.emplace(to, SFill{end - to, fill.byValue});
+    if (start < from) m_mapFills.emplace(start, SFill{from - start, fill.byValue});
+  }
+}
+
+void CFileImage::Fill(std::uint64_t offset, std::uint64_t count, std::uint8_t value) {
+  m_qwSize = std::max(m_qwSize, offset + count);
+  if (count == 0) return;
+  Cut(offset, offset + count);
+  m_mapFills.emplace(offset, SFill{count, value});
+}
+
+void CFileImage::Resize(std::uint64_t size) {
+  if (size < m_qwSize) Cut(size, m_qwSize);
   m_qwSize = size;
 }
 
 Bytes CFileImage::Flatten() const {
   Bytes all(static_cast<std::size_t>(m_qwSize), 0);
+  for (const auto& [off, fill] : m_mapFills) {
+    std::fill_n(all.begin() + static_cast<std::ptrdiff_t>(off), static_cast<std::ptrdiff_t>(fill.qwCount), fill.byValue);
+  }
   for (const auto& [off, run] : m_mapRuns) {
     std::copy(run.begin(), run.end(), all.begin() + static_cast<std::ptrdiff_t>(off));
   }
   return all;
 }
 
-bool CFileImage::WriteTo(const std::string& path) const {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  bool ok = true;
-  for (const auto& [off, run] : m_mapRuns) {
-    ok = ok && std::fseek(file, static_cast<long>(off), SEEK_SET) == 0 &&
-         std::fwrite(run.data(), 1, run.size(), file) == run.size();
-  }
-  ok = (std::fclose(file) == 0) && ok;
-  std::error_code ec;
-  if (ok) std::filesystem::resize_file(path, m_qwSize, ec);
-  return ok && !ec;
+bool CFileImage::WriteTo(const std::string& path, std::string* error) const {
+  tools::COutputFile out;
+  if (!out.Open(path, error)) return false;
+  // The fills first, then the runs over them; the zero background stays a hole.
+  for (const auto& [off, fill] : m_mapFills)
+    if (out.Seek(off)) out.Fill(fill.qwCount, fill.byValue);
+  for (const auto& [off, run] : m_mapRuns)
+    if (out.Seek(off)) out.Write(run.data(), run.size());
+  return out.Commit(m_qwSize, error);
 }
 
 CFileImage BuildPackage(const SPackagePlan& plan) {
@@ -161,7 +190,7 @@ CFileImage BuildPackage(const SPackagePlan& plan) {
     at += size;  // the next unit lies at this unit's end, whatever its header states
   }
   image.Resize(std::max(image.Size(), plan.qwSize));
-  if (plan.qwTruncate) image.Resize(*plan.qwTruncate);
+  if (plan.qwTruncate && *plan.qwTruncate < image.Size()) image.Resize(*plan.qwTruncate);  // only cuts
   return image;
 }
 
@@ -184,7 +213,7 @@ CFileImage BuildImage(const SImagePlan& plan) {
     const SImageUnitPlan& unit = plan.units[i];
     const std::uint64_t at = ImageUnitOffset(plan, i);
     const std::uint64_t end = ImageUnitOffset(plan, i + 1);
-    if (unit.byFill != 0 && end > at + 98) image.Put(at + 98, Bytes(static_cast<std::size_t>(end - at - 98), unit.byFill));
+    if (unit.byFill != 0 && end > at + 98) image.Fill(at + 98, end - at - 98, unit.byFill);
     Bytes header(98, 0);
     StoreLE32(header, 0, unit.dwMagic);
     StoreLE32(header, 4, unit.dwHeadLen);
@@ -199,7 +228,7 @@ CFileImage BuildImage(const SImagePlan& plan) {
   // The chain's end: the rounded end of the last unit, not the end of its 98-byte header.
   const std::uint64_t chainEnd = ImageUnitOffset(plan, plan.units.size());
   image.Resize(std::max(image.Size(), chainEnd));
-  if (plan.qwTrailing > 0) image.Put(chainEnd, Bytes(static_cast<std::size_t>(plan.qwTrailing), plan.byTrailing));
+  if (plan.qwTrailing > 0) image.Fill(chainEnd, plan.qwTrailing, plan.byTrailing);
   image.Resize(std::max(image.Size(), plan.qwSize));
   return image;
 }

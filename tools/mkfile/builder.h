@@ -1,8 +1,10 @@
 // The fixture builder: upgrade packages, image unit files and "trx" firmware images made
 // from a description, with switches that spoil each CRC, name or length on purpose.
 //
-// A built file is a sparse picture: byte runs at offsets over a zero background of a given
-// size, so that files of 150 MiB cost no more memory than their headers.
+// A built file is a sparse picture: byte runs and fills (a length of one byte value) at
+// offsets over a zero background of a given size, so that a file of gigabytes costs no more
+// memory than its headers. It is written in blocks, the background left as holes, to a
+// temporary file renamed over the target once whole (tools/common/outfile.h).
 #pragma once
 
 #include <cstdint>
@@ -19,17 +21,27 @@ class CFileImage {
  public:
   // Writes `bytes` at `offset`; the size grows to cover them.
   void Put(std::uint64_t offset, const Bytes& bytes);
+  // Writes `count` bytes of `value` at `offset` without holding them.
+  void Fill(std::uint64_t offset, std::uint64_t count, std::uint8_t value);
   void PutLE32(std::uint64_t offset, std::uint32_t value);
   // Sets the size: larger pads with zeros, smaller cuts.
   void Resize(std::uint64_t size);
   std::uint64_t Size() const { return m_qwSize; }
   // The whole file in memory (for small files).
   Bytes Flatten() const;
-  // Creates or replaces the file; the zero background is left sparse where it can be.
-  bool WriteTo(const std::string& path) const;
+  // Creates or replaces the file whole, or leaves it as it was (*error says why).
+  bool WriteTo(const std::string& path, std::string* error = nullptr) const;
 
  private:
-  std::map<std::uint64_t, Bytes> m_mapRuns;  // non-overlapping runs
+  struct SFill {
+    std::uint64_t qwCount;
+    std::uint8_t byValue;
+  };
+  // Removes [from, to) from the runs and the fills, so a later write takes its place.
+  void Cut(std::uint64_t from, std::uint64_t to);
+
+  std::map<std::uint64_t, Bytes> m_mapRuns;   // non-overlapping runs
+  std::map<std::uint64_t, SFill> m_mapFills;  // non-overlapping fills, below the runs
   std::uint64_t m_qwSize = 0;
 };
 
@@ -61,7 +73,7 @@ struct SPackagePlan {
   bool bBadHeaderCrc = false;
   std::vector<SUnitPlan> units;         // in file order, each at the end of the one before
   std::uint64_t qwSize = 0;             // pad with zeros to at least this size
-  std::optional<std::uint64_t> qwTruncate;  // then cut to this size
+  std::optional<std::uint64_t> qwTruncate;  // then cut to this size (never grows the file)
 };
 
 CFileImage BuildPackage(const SPackagePlan& plan);

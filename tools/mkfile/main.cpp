@@ -10,30 +10,31 @@
 
 #include <CLI/CLI.hpp>
 
+#include "res/version.h"
 #include "tools/mkfile/builder.h"
+#include "tools/mkfile/numbers.h"
 
 namespace {
 
-// A number: decimal or 0x hex, optionally followed by K, M or G (times 1024, 1024^2, 1024^3).
-std::optional<std::uint64_t> ParseNumber(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  std::string digits = text;
-  std::uint64_t scale = 1;
-  const char last = digits.back();
-  if (digits.size() > 1 && (last == 'K' || last == 'M' || last == 'G')) {
-    scale = last == 'K' ? 1024ull : last == 'M' ? 1024ull * 1024 : 1024ull * 1024 * 1024;
-    digits.pop_back();
+// A usage error: CLI11 prints it as one line and the program ends with status 2.
+[[noreturn]] void Refuse(const std::string& what) { throw CLI::ValidationError(what); }
+
+std::uint64_t Number(const std::string& text, std::uint64_t max, const std::string& what) {
+  auto v = mkfile::ParseNumber(text, max);
+  if (!v) {
+    char range[64];
+    std::snprintf(range, sizeof range, "%llu", static_cast<unsigned long long>(max));
+    Refuse(what + ": \"" + text + "\" is not a number from 0 to " + range +
+           " (decimal or 0x hex, optionally K, M or G)");
   }
-  char* end = nullptr;
-  const unsigned long long v = std::strtoull(digits.c_str(), &end, 0);
-  if (end == digits.c_str() || *end != '\0' || digits[0] == '-') return std::nullopt;
-  return static_cast<std::uint64_t>(v) * scale;
+  return *v;
 }
 
-std::optional<std::uint32_t> ParseU32(const std::string& text) {
-  auto v = ParseNumber(text);
-  if (!v || *v > 0xFFFFFFFFull) return std::nullopt;
-  return static_cast<std::uint32_t>(*v);
+std::uint32_t U32(const std::string& text, const std::string& what) {
+  return static_cast<std::uint32_t>(Number(text, mkfile::kMaxU32, what));
+}
+std::uint8_t Byte(const std::string& text, const std::string& what) {
+  return static_cast<std::uint8_t>(Number(text, mkfile::kMaxByte, what));
 }
 
 std::vector<std::string> Split(const std::string& text, char sep) {
@@ -48,66 +49,53 @@ std::vector<std::string> Split(const std::string& text, char sep) {
   return parts;
 }
 
-bool Fail(const std::string& what) {
-  std::fprintf(stderr, "upgrade-mkfile: %s\n", what.c_str());
-  return false;
-}
-
 // NAME[,info=N][,infobyte=B][,formats=T/T/..][,count=N][,infolen=N][,next=N][,payload=N]
 //     [,spoil=unit+fmthdr+entryI+infohdr+info]
-bool ParseUnit(const std::string& text, mkfile::SUnitPlan& unit) {
+mkfile::SUnitPlan ParseUnit(const std::string& text) {
+  mkfile::SUnitPlan unit;
   const std::vector<std::string> parts = Split(text, ',');
   unit.strName = parts[0];
   std::uint8_t infoByte = 0x5A;
-  std::size_t infoLen = unit.info.size();
+  std::uint64_t infoLen = unit.info.size();
   for (std::size_t i = 1; i < parts.size(); ++i) {
     const std::size_t eq = parts[i].find('=');
-    if (eq == std::string::npos) return Fail("unit field without '=': " + parts[i]);
+    if (eq == std::string::npos) Refuse("--unit: field without '=': " + parts[i]);
     const std::string key = parts[i].substr(0, eq);
     const std::string value = parts[i].substr(eq + 1);
+    const std::string what = "--unit " + key;
     if (key == "formats") {
       unit.formats.clear();
       if (value.empty()) continue;
-      for (const std::string& t : Split(value, '/')) {
-        auto type = ParseU32(t);
-        if (!type) return Fail("bad format type: " + t);
-        unit.formats.push_back({*type, false});
-      }
-      continue;
-    }
-    if (key == "spoil") {
-      for (const std::string& s : Split(value, '+')) {
-        if (s == "unit") unit.bBadUnitCrc = true;
-        else if (s == "fmthdr") unit.bBadFormatHeaderCrc = true;
-        else if (s == "infohdr") unit.bBadInfoHeaderCrc = true;
-        else if (s == "info") unit.bBadInfoCrc = true;
-        else if (s.rfind("entry", 0) == 0) {
-          auto n = ParseU32(s.substr(5));
-          if (!n || *n >= unit.formats.size()) return Fail("no such format entry to spoil: " + s);
-          unit.formats[*n].bBadCrc = true;
+      for (const std::string& t : Split(value, '/')) unit.formats.push_back({U32(t, what), false});
+    } else if (key == "spoil") {
+      for (const std::string& sw : Split(value, '+')) {
+        if (sw == "unit") unit.bBadUnitCrc = true;
+        else if (sw == "fmthdr") unit.bBadFormatHeaderCrc = true;
+        else if (sw == "infohdr") unit.bBadInfoHeaderCrc = true;
+        else if (sw == "info") unit.bBadInfoCrc = true;
+        else if (sw.rfind("entry", 0) == 0) {
+          const std::uint32_t n = U32(sw.substr(5), "--unit spoil=entry");
+          if (n >= unit.formats.size()) Refuse("--unit spoil: no format entry " + sw.substr(5) + " to spoil");
+          unit.formats[n].bBadCrc = true;
         } else {
-          return Fail("unknown spoil switch: " + s);
+          Refuse("--unit spoil: unknown switch " + sw);
         }
       }
-      continue;
-    }
-    auto number = ParseU32(value);
-    if (!number) return Fail("bad number in unit field: " + parts[i]);
-    if (key == "info") infoLen = *number;
-    else if (key == "infobyte") infoByte = static_cast<std::uint8_t>(*number);
-    else if (key == "count") unit.dwFormatCount = *number;
-    else if (key == "infolen") unit.dwInfoLen = *number;
-    else if (key == "next") unit.dwNextUnitOffset = *number;
-    else if (key == "payload") unit.dwPayloadLen = *number;
-    else return Fail("unknown unit field: " + key);
+    } else if (key == "info") infoLen = Number(value, 64u << 20, what);  // held in memory: at most 64 MiB
+    else if (key == "infobyte") infoByte = Byte(value, what);
+    else if (key == "count") unit.dwFormatCount = U32(value, what);
+    else if (key == "infolen") unit.dwInfoLen = U32(value, what);
+    else if (key == "next") unit.dwNextUnitOffset = U32(value, what);
+    else if (key == "payload") unit.dwPayloadLen = U32(value, what);
+    else Refuse("--unit: unknown field " + key);
   }
-  if (infoLen > (64u << 20)) return Fail("info data above 64 MiB");
-  unit.info = mkfile::Bytes(infoLen, infoByte);
-  return true;
+  unit.info = mkfile::Bytes(static_cast<std::size_t>(infoLen), infoByte);
+  return unit;
 }
 
 // HEAD,DATA[,magic=N][,fill=B][,info=TEXT]  (info takes the rest of the text, commas included)
-bool ParseImageUnit(const std::string& text, mkfile::SImageUnitPlan& unit) {
+mkfile::SImageUnitPlan ParseImageUnit(const std::string& text) {
+  mkfile::SImageUnitPlan unit;
   std::string rest = text;
   const std::size_t infoAt = rest.find(",info=");
   if (infoAt != std::string::npos) {
@@ -115,35 +103,64 @@ bool ParseImageUnit(const std::string& text, mkfile::SImageUnitPlan& unit) {
     rest = rest.substr(0, infoAt);
   }
   const std::vector<std::string> parts = Split(rest, ',');
-  if (parts.size() < 2) return Fail("an image unit needs HEAD,DATA: " + text);
-  auto head = ParseU32(parts[0]);
-  auto data = ParseU32(parts[1]);
-  if (!head || !data) return Fail("bad unit lengths: " + text);
-  unit.dwHeadLen = *head;
-  unit.dwDataLen = *data;
+  if (parts.size() < 2) Refuse("--unit: an image unit needs HEAD,DATA: " + text);
+  unit.dwHeadLen = U32(parts[0], "--unit HEAD");
+  unit.dwDataLen = U32(parts[1], "--unit DATA");
   for (std::size_t i = 2; i < parts.size(); ++i) {
     const std::size_t eq = parts[i].find('=');
-    auto number = eq == std::string::npos ? std::nullopt : ParseU32(parts[i].substr(eq + 1));
-    if (!number) return Fail("bad image unit field: " + parts[i]);
     const std::string key = parts[i].substr(0, eq);
-    if (key == "magic") unit.dwMagic = *number;
-    else if (key == "fill") unit.byFill = static_cast<std::uint8_t>(*number);
-    else return Fail("unknown image unit field: " + key);
+    if (eq == std::string::npos) Refuse("--unit: field without '=': " + parts[i]);
+    const std::string value = parts[i].substr(eq + 1);
+    if (key == "magic") unit.dwMagic = U32(value, "--unit magic");
+    else if (key == "fill") unit.byFill = Byte(value, "--unit fill");
+    else Refuse("--unit: unknown field " + key);
   }
-  return true;
+  return unit;
 }
 
-bool Write(const mkfile::CFileImage& image, const std::string& path) {
-  if (!image.WriteTo(path)) return Fail("cannot write " + path);
-  return true;
+// Writes the file whole or leaves what was there; status 1 with a line when it cannot.
+int Write(const mkfile::CFileImage& image, const std::string& path) {
+  std::string error;
+  if (image.WriteTo(path, &error)) return 0;
+  std::fprintf(stderr, "upgrade-mkfile: %s\n", error.c_str());
+  return 1;
 }
 
-bool SizeOption(const std::string& text, std::uint64_t& out) {
-  if (text.empty()) return true;
-  auto v = ParseNumber(text);
-  if (!v) return Fail("bad size: " + text);
-  out = *v;
-  return true;
+// The seed corpus of a fuzz target into a folder, made when missing; says what it did.
+int WriteSeeds(const std::string& target, const std::string& dir) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status st = fs::status(dir, ec);
+  bool made = false;
+  if (fs::exists(st) && !fs::is_directory(st)) {
+    std::fprintf(stderr, "upgrade-mkfile: seeds: %s is not a folder; nothing written\n", dir.c_str());
+    return 1;
+  }
+  if (!fs::exists(st)) {
+    made = fs::create_directories(dir, ec);
+    if (!made) {
+      std::fprintf(stderr, "upgrade-mkfile: seeds: cannot make the folder %s: %s\n", dir.c_str(), ec.message().c_str());
+      return 1;
+    }
+  }
+  int written = 0, replaced = 0, failed = 0;
+  for (const auto& [name, bytes] : mkfile::SeedCorpus(target)) {
+    const fs::path path = fs::path(dir) / name;
+    const bool existed = fs::exists(fs::symlink_status(path, ec));
+    mkfile::CFileImage file;
+    file.Put(0, bytes);
+    if (Write(file, path.string()) != 0) {
+      ++failed;
+      continue;
+    }
+    ++written;
+    if (existed) ++replaced;
+  }
+  std::printf("upgrade-mkfile: seeds %s: %d file(s) written into %s %s, %d of them replacing a file of the same name",
+              target.c_str(), written, made ? "the new folder" : "the existing folder", dir.c_str(), replaced);
+  if (failed > 0) std::printf("; %d could not be written", failed);
+  std::printf("\n");
+  return failed > 0 ? 1 : 0;
 }
 
 struct Options {
@@ -164,9 +181,14 @@ struct Options {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Builds upgrade files for tests, fuzzing and benchmarks."};
+  CLI::App app{"Builds upgrade files for tests, fuzzing and benchmarks. Every file is written whole\n"
+               "to a temporary file beside it and renamed into place, or not at all; only a regular\n"
+               "file (or a new one) is replaced. Exit status 0, 1 when a file cannot be written, 2 for\n"
+               "a usage error."};
   app.allow_windows_style_options(false);  // "/path" is a path on every system
+  app.failure_message([](const CLI::App*, const CLI::Error& e) { return "upgrade-mkfile: " + std::string(e.what()) + "\n"; });
   app.require_subcommand(1);
+  app.set_version_flag("--version", res::VersionLine("upgrade-mkfile"));
   auto o = std::make_shared<Options>();
   int status = 0;
 
@@ -186,20 +208,18 @@ int main(int argc, char** argv) {
     plan.strName = o->name;
     plan.strVersion = o->version;
     plan.bBadHeaderCrc = o->badHeaderCrc;
-    bool ok = true;
-    if (!o->firstOffset.empty()) {
-      auto v = ParseU32(o->firstOffset);
-      ok = v ? (plan.dwFirstUnitOffset = *v, true) : Fail("bad --first-offset");
+    if (!o->firstOffset.empty()) plan.dwFirstUnitOffset = U32(o->firstOffset, "--first-offset");
+    for (const std::string& u : o->units) plan.units.push_back(ParseUnit(u));
+    if (!o->size.empty()) plan.qwSize = Number(o->size, mkfile::kMaxFileSize, "--size");
+    mkfile::CFileImage file = mkfile::BuildPackage(plan);
+    if (!o->truncate.empty()) {
+      const std::uint64_t cut = Number(o->truncate, mkfile::kMaxFileSize, "--truncate");
+      if (cut > file.Size())
+        Refuse("--truncate: " + o->truncate + " is beyond the end of the " + std::to_string(file.Size()) +
+               "-byte file; it only cuts");
+      file.Resize(cut);
     }
-    for (const std::string& u : o->units) {
-      mkfile::SUnitPlan unit;
-      ok = ok && ParseUnit(u, unit);
-      plan.units.push_back(unit);
-    }
-    std::uint64_t cut = 0;
-    ok = ok && SizeOption(o->size, plan.qwSize) && SizeOption(o->truncate, cut);
-    if (!o->truncate.empty()) plan.qwTruncate = cut;
-    status = ok && Write(mkfile::BuildPackage(plan), o->out) ? 0 : 1;
+    status = Write(file, o->out);
   });
 
   CLI::App* image = app.add_subcommand("image", "An image unit file (chained 0xA55AAA55 unit headers)");
@@ -210,17 +230,11 @@ int main(int argc, char** argv) {
   image->add_option("--size", o->size, "Pad with zeros to this size");
   image->callback([o, &status] {
     mkfile::SImagePlan plan;
-    bool ok = true;
-    for (const std::string& u : o->units) {
-      mkfile::SImageUnitPlan unit;
-      ok = ok && ParseImageUnit(u, unit);
-      plan.units.push_back(unit);
-    }
-    std::uint64_t byte = 0;
-    ok = ok && SizeOption(o->trailing, plan.qwTrailing) && SizeOption(o->trailingByte, byte) &&
-         SizeOption(o->size, plan.qwSize);
-    plan.byTrailing = static_cast<std::uint8_t>(byte);
-    status = ok && Write(mkfile::BuildImage(plan), o->out) ? 0 : 1;
+    for (const std::string& u : o->units) plan.units.push_back(ParseImageUnit(u));
+    if (!o->trailing.empty()) plan.qwTrailing = Number(o->trailing, mkfile::kMaxFileSize, "--trailing");
+    if (!o->trailingByte.empty()) plan.byTrailing = Byte(o->trailingByte, "--trailing-byte");
+    if (!o->size.empty()) plan.qwSize = Number(o->size, mkfile::kMaxFileSize, "--size");
+    status = Write(mkfile::BuildImage(plan), o->out);
   });
 
   CLI::App* trx = app.add_subcommand("trx", "A \"trx\" firmware image (model tag at 28, version at 76)");
@@ -232,8 +246,8 @@ int main(int argc, char** argv) {
     mkfile::STrxPlan plan;
     plan.strTag = o->tag;
     plan.strVersion = o->version;
-    const bool ok = SizeOption(o->size, plan.qwSize);
-    status = ok && Write(mkfile::BuildTrx(plan), o->out) ? 0 : 1;
+    if (!o->size.empty()) plan.qwSize = Number(o->size, mkfile::kMaxFileSize, "--size");
+    status = Write(mkfile::BuildTrx(plan), o->out);
   });
 
   CLI::App* seeds = app.add_subcommand("seeds", "The seed corpus of a fuzz target");
@@ -241,17 +255,7 @@ int main(int argc, char** argv) {
       ->required()
       ->check(CLI::IsMember({"package", "image", "analysis"}));
   seeds->add_option("DIR", o->out, "Directory to fill")->required();
-  seeds->callback([o, &status] {
-    std::error_code ec;
-    std::filesystem::create_directories(o->out, ec);
-    bool ok = !ec;
-    for (const auto& [name, bytes] : mkfile::SeedCorpus(o->target)) {
-      mkfile::CFileImage file;
-      file.Put(0, bytes);
-      ok = ok && Write(file, (std::filesystem::path(o->out) / name).string());
-    }
-    status = ok ? 0 : 1;
-  });
+  seeds->callback([o, &status] { status = WriteSeeds(o->target, o->out); });
 
   try {
     app.parse(argc, argv);
