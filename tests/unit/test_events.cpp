@@ -35,23 +35,18 @@ struct Case {
   const char* events;
 };
 
-std::string Seconds(double s) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f", s);
-  return text;
-}
-
 std::string Written(const STxEvent& e) {
+  char text[64];
   switch (e.kind) {
     case TxEventKind::Started: return "S";
-    case TxEventKind::PassComplete: return "P" + std::to_string(e.dwPass) + ":" + Seconds(e.dSeconds);
-    case TxEventKind::OutageBegun: return "B" + std::to_string(e.dwOutage);
-    case TxEventKind::OutageEnded: return "E" + std::to_string(e.dwOutage) + ":" + Seconds(e.dSeconds);
+    case TxEventKind::PassComplete: std::snprintf(text, sizeof text, "P%u:%.1f", e.dwPass, e.dSeconds); break;
+    case TxEventKind::OutageBegun: std::snprintf(text, sizeof text, "B%u", e.dwOutage); break;
+    case TxEventKind::OutageEnded: std::snprintf(text, sizeof text, "E%u:%.1f", e.dwOutage, e.dSeconds); break;
     case TxEventKind::FileChanged: return "C";
     case TxEventKind::Stopped: return "T";
-    case TxEventKind::Finished: return "F:" + Seconds(e.dSeconds) + "/" + std::to_string(e.nResult);
+    case TxEventKind::Finished: std::snprintf(text, sizeof text, "F:%.1f/%d", e.dSeconds, static_cast<int>(e.nResult)); break;
   }
-  return "?";
+  return text;
 }
 
 STxObservation Seen(const Step& s) {
@@ -75,7 +70,10 @@ std::string Replay(const Case& c, std::vector<STxEvent>* all = nullptr) {
     else events.Finish(Seen(s), s.result, out);
   }
   std::string text;
-  for (const STxEvent& e : out) text += (text.empty() ? "" : " ") + Written(e);
+  for (const STxEvent& e : out) {
+    if (!text.empty()) text += ' ';
+    text += Written(e);
+  }
   if (all != nullptr) *all = out;
   return text;
 }
