@@ -48,6 +48,9 @@ void CTransmissionEvents::Start(const STxObservation& seen, std::vector<STxEvent
   inOutage_ = false;
   outages_ = 0;
   fileChangedGiven_ = stoppedGiven_ = finished_ = false;
+  // A result left by an earlier worker (the window clears it only when it shows its box) is
+  // not this run's: it counts once it was seen cleared.
+  staleFileChanged_ = seen.bFileChanged;
   out.push_back(Make(TxEventKind::Started, seen.qwTicks));
 }
 
@@ -94,7 +97,8 @@ void CTransmissionEvents::Update(const STxObservation& seen, std::vector<STxEven
     e.dSeconds = Seconds(seen.qwTicks - outageBegan_);
     out.push_back(e);
   }
-  TakeEndings(seen, seen.bFileChanged, out);
+  if (!seen.bFileChanged) staleFileChanged_ = false;
+  TakeEndings(seen, seen.bFileChanged && !staleFileChanged_, out);
 }
 
 void CTransmissionEvents::TakeEndings(const STxObservation& seen, bool fileChanged, std::vector<STxEvent>& out) {
@@ -113,7 +117,7 @@ void CTransmissionEvents::Finish(const STxObservation& seen, std::int32_t result
   // No outage begins or ends here: the worker, ended, waits for nothing and sends nothing.
   TakePassEnds(out);
   datagrams_ = std::max(datagrams_, seen.qwDatagramsSent - baseSent_);
-  TakeEndings(seen, seen.bFileChanged || result == TX_ERR_CHANGED, out);
+  TakeEndings(seen, (seen.bFileChanged && !staleFileChanged_) || result == TX_ERR_CHANGED, out);
   finished_ = true;
   STxEvent e = Make(TxEventKind::Finished, seen.qwTicks);
   e.dSeconds = Seconds(seen.qwTicks - startTicks_);

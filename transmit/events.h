@@ -60,7 +60,8 @@ STxObservation ObserveTransmission();
 //   from the end of an outage when one ended since: after an outage the worker starts the
 //   file again at its first datagram. Pass ends noted between two looks come out at the
 //   second look, before the outage changes that look finds.
-// - File changed: once, when the worker's result says so (seen by a look, or given to Finish).
+// - File changed: once, when the worker's result says so (seen by a look, or given to Finish);
+//   a result that said so already at the start is an earlier worker's, until it is cleared.
 // - Stopped: once, at the first look that finds a Stop requested (by the operator, or by the
 //   command line after the passes asked for).
 class CTransmissionEvents {
@@ -112,6 +113,7 @@ class CTransmissionEvents {
   std::uint64_t sentAtOutage_ = 0;
   std::uint32_t outages_ = 0;
   bool fileChangedGiven_ = false;
+  bool staleFileChanged_ = false;  // the result said so at the start, and has not been cleared since
   bool stoppedGiven_ = false;
   bool finished_ = false;
 };
