@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "platform/console.h"
 #include "platform/adapters.h"
 #include "transmit/sender.h"
 
@@ -14,12 +15,12 @@ void AddAdaptersCommand(CLI::App& app, int& status) {
   cmd->callback([&status] {
     std::vector<platform::AdapterInfo> adapters;
     if (platform::ListAdapters(adapters) != platform::AdapterListStatus::Ok) {
-      std::fprintf(stderr, "upgrade-cli: no network adapter found\n");
+      platform::PrintText(stderr, "upgrade-cli: no network adapter found\n");
       status = 1;
       return;
     }
     for (std::size_t i = 0; i < adapters.size() && i < static_cast<std::size_t>(kAdaptersConsidered); ++i)
-      std::printf("%zu\t%s\n", i, platform::AdapterEntryText(adapters[i]).c_str());
+      platform::PrintText(stdout, "%zu\t%s\n", i, platform::AdapterEntryText(adapters[i]).c_str());
     status = 0;
   });
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "platform/console.h"
 #include "inspect/analysis.h"
 #include "inspect/fileio.h"
 #include "inspect/filekind.h"
@@ -38,13 +39,13 @@ void AddInspectCommand(CLI::App& app, int& status) {
     const int nLanguage = LanguageCode(options->lang);
     // The window's "file is invalid" box goes to standard error.
     const inspect::MessageBoxFn box = [](const char* text, const char* /*caption*/) {
-      std::fprintf(stderr, "%s\n", text);
+      platform::PrintText(stderr, "%s\n", text);
       std::fflush(stderr);
     };
     const inspect::SFileAnalysis verdict =
         inspect::AnalyseFile(options->file.c_str(), inspect::FileExtensionOf(options->file), nLanguage, box);
     g_nFilePolicy = verdict.nFilePolicy;
-    std::printf("%s\n", verdict.strVersionLine.c_str());
+    platform::PrintText(stdout, "%s\n", verdict.strVersionLine.c_str());
     std::fflush(stdout);
     status = verdict.Accepted() ? 0 : 1;
   });

@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "cli/planning.h"
+#include "platform/console.h"
 #include "transmit/datagram.h"
 #include "transmit/planner.h"
 
@@ -27,22 +28,22 @@ int MeasureForPlan(const std::string& path, std::uint32_t& length, std::uint32_t
   const std::filesystem::file_status st =
       std::filesystem::status(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
   if (ec || !std::filesystem::exists(st)) {
-    std::fprintf(stderr, "upgrade-cli: %s does not exist\n", path.c_str());
+    platform::PrintText(stderr, "upgrade-cli: %s does not exist\n", path.c_str());
     return 1;
   }
   // Only regular files are measured (the open refuses anything else too): said here in words.
   if (!std::filesystem::is_regular_file(st)) {
-    std::fprintf(stderr, "upgrade-cli: %s is not a regular file\n", path.c_str());
+    platform::PrintText(stderr, "upgrade-cli: %s is not a regular file\n", path.c_str());
     return 1;
   }
   if (MeasureBinFile(path.c_str()) != 0) {
-    std::fprintf(stderr, "upgrade-cli: %s cannot be opened, or is longer than 2147483647 bytes\n", path.c_str());
+    platform::PrintText(stderr, "upgrade-cli: %s cannot be opened, or is longer than 2147483647 bytes\n", path.c_str());
     return 1;
   }
   length = g_hdrTemplate.dwTotalLen;
   chunks = g_hdrTemplate.dwPacketCount;
   if (chunks == 0) {
-    std::fprintf(stderr, "upgrade-cli: %s is empty: the sender sends nothing from an empty file\n", path.c_str());
+    platform::PrintText(stderr, "upgrade-cli: %s is empty: the sender sends nothing from an empty file\n", path.c_str());
     return 1;
   }
   return 0;
@@ -54,13 +55,13 @@ int RunPlan(const PlanOptions& o) {
 
   const PlanForFile p = PlanFor(o.figures, length, chunks);
   if (p.plan.status != PlanStatus::Ok) {  // the validators keep every input in range
-    std::fprintf(stderr, "upgrade-cli: no plan for these figures\n");
+    platform::PrintText(stderr, "upgrade-cli: no plan for these figures\n");
     return 1;
   }
   if (o.json) {
     JsonObject object;
     AddPlanMembers(object, o.file, p);
-    std::printf("%s\n", object.Line().c_str());
+    platform::WriteText(stdout, object.Line() + "\n");
   } else {
     PrintPlan(stdout, "", o.file, p);
   }

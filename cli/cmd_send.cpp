@@ -115,8 +115,9 @@ bool ResolveAdapter(const std::string& wanted, SChosenAdapter* chosen, std::stri
   auto take = [chosen](const platform::AdapterInfo& a) {
     *chosen = {a.name, a.description};
     if (a.ipv4 == "0.0.0.0")
-      std::fprintf(stderr, "upgrade-cli: adapter %s has no IPv4 address now: nothing is sent until it has one\n",
-                   a.name.c_str());
+      // Named as the adapter box names it, not by its system name (a GUID on Windows).
+      platform::PrintText(stderr, "upgrade-cli: adapter %s has no IPv4 address now: nothing is sent until it has one\n",
+                          platform::AdapterEntryText(a).c_str());
     return true;
   };
 
@@ -189,14 +190,14 @@ class ProgressLine {
     // Spaces over what a longer line before left.
     const int length = static_cast<int>(std::strlen(line));
     width_ = std::max(width_, length);
-    std::fprintf(stderr, "\r%-*s   ", width_, line);
+    platform::PrintText(stderr, "\r%-*s   ", width_, line);
     std::fflush(stderr);
     shown_ = true;
   }
 
   // Ends the progress line, so that a message can follow on a line of its own.
   void Finish() {
-    if (shown_) std::fputc('\n', stderr);
+    if (shown_) platform::WriteText(stderr, "\n");
     shown_ = false;
   }
 
@@ -233,7 +234,7 @@ class SendReport {
   // A line on standard error that ends the run before the worker started, and the finished
   // event that goes with it.
   int Refuse(int status, const std::string& line) {
-    std::fprintf(stderr, "%s\n", line.c_str());
+    platform::PrintText(stderr, "%s\n", line.c_str());
     Finished(status, 0, Message(line), nullptr);
     return status;
   }
@@ -275,7 +276,7 @@ class SendReport {
         return;
       case TxEventKind::OutageBegun:
         bar_.Finish();
-        std::fprintf(stderr, "upgrade-cli: %s: outage %u: nothing can be sent from adapter %s "
+        platform::PrintText(stderr, "upgrade-cli: %s: outage %u: nothing can be sent from adapter %s "
                      "(gone, without an IPv4 address or without link); waiting for it\n",
                      platform::IsoLocalTimeNow().c_str(), e.dwOutage, adapter_.c_str());
         if (json_) Emit(Counts(Begin("outage_begun").Whole("outage", e.dwOutage).Text("adapter", adapter_), e));
@@ -283,7 +284,7 @@ class SendReport {
         return;
       case TxEventKind::OutageEnded:
         bar_.Finish();
-        std::fprintf(stderr, "upgrade-cli: %s: sending again from adapter %s after an outage of %.1f s\n",
+        platform::PrintText(stderr, "upgrade-cli: %s: sending again from adapter %s after an outage of %.1f s\n",
                      platform::IsoLocalTimeNow().c_str(), adapter_.c_str(), e.dSeconds);
         if (json_)
           Emit(Counts(
@@ -373,12 +374,12 @@ class SendReport {
   }
   static JsonObject& Counts(JsonObject&& object, const STxEvent& e) { return Counts(object, e); }
   void Emit(JsonObject& object) {
-    std::printf("%s\n", object.Line().c_str());
+    platform::WriteText(stdout, object.Line() + "\n");
     std::fflush(stdout);
   }
   void Emit(JsonObject&& object) { Emit(object); }
   void Log(const std::string& text) {
-    std::fprintf(stderr, "upgrade-cli: %s: %s\n", platform::IsoLocalTimeNow().c_str(), text.c_str());
+    platform::PrintText(stderr, "upgrade-cli: %s: %s\n", platform::IsoLocalTimeNow().c_str(), text.c_str());
     std::fflush(stderr);
   }
 
@@ -404,7 +405,7 @@ void OnPassDone(std::uint32_t) {
 }
 
 // The analysis's trace, on standard error when standard output carries the JSON lines.
-void TraceToStderr(const char* line, std::size_t len) { std::fwrite(line, 1, len, stderr); }
+void TraceToStderr(const char* line, std::size_t len) { platform::WriteText(stderr, std::string(line, len)); }
 
 int RunSend(const SendOptions& o) {
   const int language = o.lang == "zh" ? 1 : 0;
@@ -539,9 +540,9 @@ int RunSend(const SendOptions& o) {
     if (e.kind == TxEventKind::Finished) report.Finished(status, result, SendReport::Message(last), &e);
     else report.Event(e, events);
   }
-  std::fprintf(stderr, "upgrade-cli: %s: %u complete pass(es) sent, %u outage(s)\n",
+  platform::PrintText(stderr, "upgrade-cli: %s: %u complete pass(es) sent, %u outage(s)\n",
                platform::IsoLocalTimeNow().c_str(), g_passesDone.load(), events.Outages());
-  if (!last.empty()) std::fprintf(stderr, "%s\n", last.c_str());
+  if (!last.empty()) platform::PrintText(stderr, "%s\n", last.c_str());
   return status;
 }
 
@@ -584,7 +585,7 @@ void AddSendCommand(CLI::App& app, int& status) {
   cmd->add_option("FILE", opts->file, "The upgrade file")->required();
   cmd->callback([opts, planned, &status] {
     if (opts->passes != "auto" && planned.loss->count() + planned.devices->count() + planned.confidence->count() > 0) {
-      std::fprintf(stderr, "upgrade-cli: send: --loss, --devices and --confidence plan the passes: give them with "
+      platform::PrintText(stderr, "upgrade-cli: send: --loss, --devices and --confidence plan the passes: give them with "
                            "--passes auto (see --help)\n");
       status = 2;
       return;

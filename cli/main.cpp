@@ -4,12 +4,24 @@
 
 #include <CLI/CLI.hpp>
 
+#include <sstream>
+
 #include "cli/commands.h"
+#include "inspect/trace.h"
 #include "platform/console.h"
 #include "res/version.h"
 
+namespace {
+
+// The analysis's trace goes where the program's other text goes (platform::WriteText).
+void PrintTraceLine(const char* line, std::size_t length) { platform::WriteText(stdout, std::string(line, length)); }
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  argv = platform::Utf8Arguments(argc, argv);
   platform::SetBinaryStdout();
+  inspect::SetTraceSink(PrintTraceLine);
   CLI::App app{"Firmware upgrade tool: inspects upgrade files and sends them to every device on\n"
                "the segment as a paced carousel of UDP multicast datagrams (224.0.0.119:13456)."};
   app.require_subcommand(1);
@@ -30,8 +42,8 @@ int main(int argc, char** argv) {
       names += (names.empty() ? "" : ", ") + sub->get_name();
     }
     if (!known) {
-      std::fprintf(stderr, "upgrade-cli: unknown command \"%s\"; the commands are %s (see --help)\n", argv[1],
-                   names.c_str());
+      platform::PrintText(stderr, "upgrade-cli: unknown command \"%s\"; the commands are %s (see --help)\n", argv[1],
+                          names.c_str());
       return 2;
     }
   }
@@ -39,11 +51,17 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     // --help: the help, status 0. A usage error: one line, status 2.
-    if (e.get_exit_code() == 0) return app.exit(e);
+    if (e.get_exit_code() == 0) {
+      std::ostringstream out, err;
+      const int code = app.exit(e, out, err);
+      platform::WriteText(stdout, out.str());
+      platform::WriteText(stderr, err.str());
+      return code;
+    }
     std::string what = e.what();
     for (char& c : what)
       if (c == '\n') c = ' ';
-    std::fprintf(stderr, "upgrade-cli: %s (see --help)\n", what.c_str());
+    platform::PrintText(stderr, "upgrade-cli: %s (see --help)\n", what.c_str());
     return 2;
   }
   return status;

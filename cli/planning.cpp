@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "cli/checks.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -90,21 +91,21 @@ std::string Duration(double seconds) {
 
 void PrintPlan(std::FILE* to, const std::string& prefix, const std::string& name, const PlanForFile& p) {
   const char* pre = prefix.c_str();
-  std::fprintf(to, "%s%s: %u bytes, %u chunk%s (datagrams per pass)\n", pre, name.c_str(), p.bytes, p.chunks,
+  platform::PrintText(to, "%s%s: %u bytes, %u chunk%s (datagrams per pass)\n", pre, name.c_str(), p.bytes, p.chunks,
                p.chunks == 1 ? "" : "s");
-  std::fprintf(to,
+  platform::PrintText(to,
                "%s%u device%s, each losing %s of the datagrams, asked: every device holds every chunk "
                "with a chance of at least %s\n",
                pre, p.devices, p.devices == 1 ? "" : "s", Percent(p.loss).c_str(), Percent(p.confidence).c_str());
   if (p.plan.bReachable) {
-    std::fprintf(to, "%spasses   %u (chance %s)\n", pre, p.plan.dwPasses, ChancePercent(p.plan.dProbability).c_str());
+    platform::PrintText(to, "%spasses   %u (chance %s)\n", pre, p.plan.dwPasses, ChancePercent(p.plan.dProbability).c_str());
   } else {
-    std::fprintf(to,
+    platform::PrintText(to,
                  "%spasses   not reachable: after %u passes, the most planned, the chance is %s; "
                  "lower the loss (mend the network) or the confidence\n",
                  pre, p.plan.dwPasses, ChancePercent(p.plan.dProbability).c_str());
   }
-  std::fprintf(to, "%stime     %s for %u pass%s at %.0f datagrams per second\n", pre,
+  platform::PrintText(to, "%stime     %s for %u pass%s at %.0f datagrams per second\n", pre,
                Duration(p.plan.dSeconds).c_str(), p.plan.dwPasses, p.plan.dwPasses == 1 ? "" : "es", PlannedRate());
 }
 

@@ -80,7 +80,9 @@ struct ControlTemplate {
   std::uint32_t flags;
   int x, y, cx, cy;       // dialog units
   const char* caption;    // UTF-8; nullptr for none
-  const Image* (*picture)();  // Bitmap: its picture; nullptr otherwise
+  // Bitmap: its picture for a screen of these dots per inch across and down (96: its own
+  // size); nullptr otherwise.
+  const Image* (*picture)(int dpiX, int dpiY);
   IconHandle (*icon)();       // Icon: its icon; nullptr otherwise
 };
 

@@ -2,13 +2,15 @@
 
 #include <atomic>
 #include <cstdio>
+#include <string>
+
+#include "platform/console.h"
 
 namespace platform {
 namespace {
 
 void PrintToStandardError(const char* text, const char* /*caption*/) {
-  std::fprintf(stderr, "%s\n", text);
-  std::fflush(stderr);
+  WriteText(stderr, std::string(text) + "\n");
 }
 
 std::atomic<MessageBoxHandler> g_handler{nullptr};

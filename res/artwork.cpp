@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "res/resource.h"
 
@@ -98,15 +100,39 @@ constexpr Glyph kFont[] = {
     {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}}, {'8', {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}},
 };
 
-void DrawText(Image& img, int x, int y, int scale, const char* text, Rgb c, double alpha) {
-  for (const char* p = text; *p; ++p, x += 6 * scale) {
+// Drawing at a scale: positions and sizes are given at the 96-DPI size and snapped to
+// whole pixels at the drawing's scale, so that edges stay sharp at every scale, and cells
+// that touch at the 96-DPI size still touch. A line one pixel wide stays one scaled pixel
+// wide, at least one pixel.
+struct Canvas {
+  Image& img;
+  double sx, sy;
+
+  int X(double v) const { return static_cast<int>(std::lround(v * sx)); }
+  int Y(double v) const { return static_cast<int>(std::lround(v * sy)); }
+  void Rect(int x, int y, int w, int h, Rgb c, double alpha = 1.0) const {
+    const int x0 = X(x), y0 = Y(y);
+    const int cx = w == 1 ? std::max(1, X(1)) : std::max(1, X(x + w) - x0);
+    const int cy = h == 1 ? std::max(1, Y(1)) : std::max(1, Y(y + h) - y0);
+    FillRect(img, x0, y0, cx, cy, c, alpha);
+  }
+  // A shape given by its inside test at the 96-DPI size, coverage-sampled at the scale.
+  template <class Inside>
+  void Shape(Rgb c, double alpha, Inside inside) const {
+    const double ax = sx, ay = sy;
+    FillShape(img, c, alpha, [&](double x, double y) { return inside(x / ax, y / ay); });
+  }
+};
+
+void DrawText(const Canvas& canvas, int x, int y, int cell, const char* text, Rgb c, double alpha) {
+  for (const char* p = text; *p; ++p, x += 6 * cell) {
     const Glyph* g = nullptr;
     for (const Glyph& k : kFont)
       if (k.c == *p) g = &k;
     if (!g) continue;  // a blank
     for (int row = 0; row < 7; ++row)
       for (int col = 0; col < 5; ++col)
-        if (g->rows[row] & (0x10 >> col)) FillRect(img, x + col * scale, y + row * scale, scale, scale, c, alpha);
+        if (g->rows[row] & (0x10 >> col)) canvas.Rect(x + col * cell, y + row * cell, cell, cell, c, alpha);
   }
 }
 
@@ -120,12 +146,16 @@ Image Blank(int w, int h) {
 
 }  // namespace
 
-Image DrawBanner() {
-  Image img = Blank(700, 99);
+Image DrawBanner(double scaleX, double scaleY) {
+  if (!(scaleX > 0)) scaleX = 1;
+  if (!(scaleY > 0)) scaleY = 1;
+  Image img = Blank(std::max(1, static_cast<int>(std::lround(700 * scaleX))),
+                    std::max(1, static_cast<int>(std::lround(99 * scaleY))));
+  const Canvas canvas{img, scaleX, scaleY};
   const Rgb night{0.04, 0.10, 0.26}, teal{0.05, 0.45, 0.55}, white{1, 1, 1}, amber{1.0, 0.75, 0.25};
   for (int y = 0; y < img.height; ++y) {
     for (int x = 0; x < img.width; ++x) {
-      double t = x / 699.0 * 0.85 + y / 98.0 * 0.15;
+      double t = x / std::max(1.0, img.width - 1.0) * 0.85 + y / std::max(1.0, img.height - 1.0) * 0.15;
       img.argb[static_cast<std::size_t>(y * img.width + x)] = Pack(Mix(night, teal, t));
     }
   }
@@ -135,22 +165,22 @@ Image DrawBanner() {
     int x0 = 150 + (i * 53) % 160;
     int x1 = x0 + 120 + (i * 37) % 200;
     int step = x0 + (x1 - x0) / 2;
-    FillRect(img, x0, y, step - x0, 1, white, 0.12);
-    FillRect(img, step, y, 1, 5, white, 0.12);
-    FillRect(img, step, y + 5, x1 - step, 1, white, 0.12);
-    FillRect(img, x0 - 2, y - 2, 5, 5, white, 0.18);
-    FillRect(img, x1 - 2, y + 3, 5, 5, white, 0.18);
+    canvas.Rect(x0, y, step - x0, 1, white, 0.12);
+    canvas.Rect(step, y, 1, 5, white, 0.12);
+    canvas.Rect(step, y + 5, x1 - step, 1, white, 0.12);
+    canvas.Rect(x0 - 2, y - 2, 5, 5, white, 0.18);
+    canvas.Rect(x1 - 2, y + 3, 5, 5, white, 0.18);
   }
   // The chip with its pins and the arrow.
   for (int k = 0; k < 6; ++k) {
-    FillRect(img, 30 + k * 11, 10, 5, 8, white, 0.7);
-    FillRect(img, 30 + k * 11, 81, 5, 8, white, 0.7);
+    canvas.Rect(30 + k * 11, 10, 5, 8, white, 0.7);
+    canvas.Rect(30 + k * 11, 81, 5, 8, white, 0.7);
   }
-  FillShape(img, {0.10, 0.16, 0.22}, 0.95, [](double x, double y) { return InRoundRect(x, y, 22, 17, 94, 82, 6); });
-  FillShape(img, amber, 1.0, [](double x, double y) { return InArrow(x, y, 40, 25, 76, 74); });
+  canvas.Shape({0.10, 0.16, 0.22}, 0.95, [](double x, double y) { return InRoundRect(x, y, 22, 17, 94, 82, 6); });
+  canvas.Shape(amber, 1.0, [](double x, double y) { return InArrow(x, y, 40, 25, 76, 74); });
   // The words.
-  DrawText(img, 121, 22, 4, "FIRMWARE UPGRADE", white, 0.95);
-  DrawText(img, 123, 62, 2, "ZR880 MULTICAST", amber, 0.9);
+  DrawText(canvas, 121, 22, 4, "FIRMWARE UPGRADE", white, 0.95);
+  DrawText(canvas, 123, 62, 2, "ZR880 MULTICAST", amber, 0.9);
   return img;
 }
 
@@ -175,9 +205,15 @@ Image DrawIcon(int size) {
   return img;
 }
 
-const Image* BannerBitmap() {
-  static const Image banner = DrawBanner();
-  return &banner;
+const Image* BannerBitmap(int dpiX, int dpiY) {
+  if (dpiX <= 0) dpiX = 96;
+  if (dpiY <= 0) dpiY = 96;
+  static std::mutex mutex;
+  static std::map<std::pair<int, int>, Image> drawn;  // nodes stay where they are: the pointers stay good
+  std::lock_guard<std::mutex> lock(mutex);
+  auto it = drawn.find({dpiX, dpiY});
+  if (it == drawn.end()) it = drawn.emplace(std::make_pair(dpiX, dpiY), DrawBanner(dpiX / 96.0, dpiY / 96.0)).first;
+  return &it->second;
 }
 
 platform::IconHandle AppIcon() {

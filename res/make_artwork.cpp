@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/console.h"
+#include "platform/outputfile.h"
 #include "res/artwork.h"
 
 namespace {
@@ -45,15 +47,13 @@ void PutDib(std::vector<std::uint8_t>& b, const platform::Image& img, int bits, 
 }
 
 bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && ok;
+  return platform::WriteWholeFile(path, bytes.data(), bytes.size());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  argv = platform::Utf8Arguments(argc, argv);
   if (argc != 2) {
     std::fprintf(stderr, "usage: make_artwork <folder>\n");
     return 2;

@@ -458,7 +458,7 @@ QWidget* QtDialogWindow::MakeControl(const ControlTemplate& c, int key) {
     case ControlKind::Bitmap: {
       auto* l = new QLabel(this);
       if (c.picture) {
-        if (const Image* img = c.picture()) {
+        if (const Image* img = c.picture(96, 96)) {
           l->setPixmap(QPixmap::fromImage(ToQImage(*img)));
           r.setSize(QSize(img->width, img->height));  // the control takes its bitmap's size
         }

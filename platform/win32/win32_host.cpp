@@ -18,6 +18,7 @@
 
 #include "platform/app.h"
 #include "platform/msgbox.h"
+#include "platform/outputfile.h"
 #include "platform/win32/text.h"
 
 // <windows.h> names these as macros for its A and W forms; ours are plain names.
@@ -30,6 +31,8 @@ namespace {
 // A test's probe runs on this timer once the window is on screen (the system shows a dialog
 // when its message queue first runs empty).
 constexpr UINT_PTR kProbeTimer = 0x7F01;
+// Posted after a change of DPI, to draw the pictures for the new one.
+constexpr UINT kRepictureMessage = WM_APP + 0x31;
 
 // --- the template in memory ------------------------------------------------------------
 
@@ -307,10 +310,7 @@ bool SaveBmp(HDC src, int x, int y, int cx, int cy, const std::string& path) {
   SelectObject(mem, old);
   DeleteDC(mem);
   DeleteObject(dib);
-  std::FILE* f = _wfopen(Widen(path).c_str(), L"wb");
-  if (!f) return false;
-  bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-  return std::fclose(f) == 0 && ok;
+  return WriteWholeFile(path, out.data(), out.size());
 }
 
 // --- the window of one running dialog --------------------------------------------------
@@ -502,7 +502,7 @@ class Win32Window final : public DialogWindow, public WindowProbe {
     if (!m_paintDc && m_inPaint) m_paintDc = BeginPaint(m_hwnd, &m_ps);
     return m_paintDc;
   }
-  void InitPictures();
+  void InitPictures(std::pair<int, int> dpi);
   INT_PTR Handle(UINT msg, WPARAM wParam, LPARAM lParam);
 
   CDialog& m_dlg;
@@ -587,19 +587,75 @@ static void CenterOnOwnerOrScreen(HWND hwnd) {
   SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void Win32Window::InitPictures() {
+// The window's dots per inch: the monitor's for a per-monitor aware window (Windows 10
+// 1607 and later), else the system's.
+static int WindowDpi(HWND hwnd) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpiForWindow)
+    if (const UINT dpi = getDpiForWindow(hwnd)) return static_cast<int>(dpi);
+  HDC dc = GetDC(hwnd);
+  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
+  if (dc) ReleaseDC(hwnd, dc);
+  return dpi > 0 ? dpi : 96;
+}
+
+// The dots per inch, across and down, at which pictures match the dialog's units: the
+// window's DPI, corrected by how much the dialog font's measures really grow from 96 DPI to
+// it - its average character width (the dialog manager's horizontal unit) and its height
+// (the vertical one) - which fonts do not do in exact proportion (under Wine at 192 DPI the
+// dialog is 2.28 times as wide as at 96, and 2.13 times as high). Exactly 96 at 96 DPI.
+static std::pair<int, int> PictureDpi(HWND hwnd) {
+  const int dpi = WindowDpi(hwnd);
+  if (dpi == 96) return {dpi, dpi};
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
+  LOGFONTW lf{};
+  HDC dc = GetDC(hwnd);
+  if (!font || !GetObjectW(font, sizeof lf, &lf) || !dc) {
+    if (dc) ReleaseDC(hwnd, dc);
+    return {dpi, dpi};
+  }
+  // The dialog manager's measures of a font: average width of the letters, and height.
+  const auto measure = [&](LONG height) {
+    LOGFONTW at = lf;
+    at.lfHeight = height;
+    HFONT f = CreateFontIndirectW(&at);
+    HGDIOBJ old = SelectObject(dc, f);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &size);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    DeleteObject(f);
+    return std::make_pair(static_cast<int>((size.cx / 26 + 1) / 2), static_cast<int>(tm.tmHeight));
+  };
+  // The dialog's font is its point size at this DPI; the same points at 96 DPI.
+  const int points = MulDiv(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight, 72, dpi);
+  const auto here = measure(lf.lfHeight);
+  const auto at96 = measure(-MulDiv(points, 96, 72));
+  ReleaseDC(hwnd, dc);
+  if (here.first <= 0 || here.second <= 0 || at96.first <= 0 || at96.second <= 0) return {dpi, dpi};
+  return {MulDiv(96, here.first, at96.first), MulDiv(96, here.second, at96.second)};
+}
+
+void Win32Window::InitPictures(std::pair<int, int> dpi) {
   const DialogTemplate& t = m_dlg.Template();
   int anonymous = kFirstAnonymousId;
   for (std::size_t i = 0; i < t.controlCount; ++i) {
     const ControlTemplate& c = t.controls[i];
     const int id = c.id == -1 ? anonymous++ : c.id;
     if (c.kind == ControlKind::Bitmap && c.picture) {
-      if (const Image* img = c.picture()) {
+      // Drawn for the window's DPI, so that the picture scales with the dialog units.
+      if (const Image* img = c.picture(dpi.first, dpi.second)) {
         HBITMAP b = BitmapFromImage(*img);
         m_bitmaps.push_back(b);
         HBITMAP old = reinterpret_cast<HBITMAP>(
             SendMessageW(Item(id), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(b)));
-        if (old && old != b) DeleteObject(old);
+        if (old && old != b) {
+          m_bitmaps.erase(std::remove(m_bitmaps.begin(), m_bitmaps.end(), old), m_bitmaps.end());
+          DeleteObject(old);
+        }
       }
     } else if (c.kind == ControlKind::Icon && c.icon) {
       SendMessageW(Item(id), STM_SETICON, reinterpret_cast<WPARAM>(IconFor(c.icon(), GetSystemMetrics(SM_CXICON))), 0);
@@ -610,7 +666,7 @@ void Win32Window::InitPictures() {
 INT_PTR Win32Window::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_INITDIALOG: {
-      InitPictures();
+      InitPictures(PictureDpi(m_hwnd));
       m_dlg.AttachWindow(this);
       auto it = g_probes.find(m_dlg.Template().id);
       if (it != g_probes.end() && !it->second.empty()) ::SetTimer(m_hwnd, kProbeTimer, 20, nullptr);
@@ -672,6 +728,14 @@ INT_PTR Win32Window::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       m_dlg.DestroyWindow();
       return FALSE;
+    case WM_DPICHANGED:
+      // Moved to a monitor of another DPI: the system scales the dialog (its font first);
+      // the pictures follow once it has.
+      PostMessageW(m_hwnd, kRepictureMessage, 0, 0);
+      return FALSE;
+    case kRepictureMessage:
+      InitPictures(PictureDpi(m_hwnd));
+      return TRUE;
     default:
       return FALSE;
   }

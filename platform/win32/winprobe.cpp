@@ -5,6 +5,7 @@
 //   upgrade-winprobe texts TITLE SECONDS     waits as above, then prints its static texts
 //   upgrade-winprobe controls TITLE          prints "id enabled visible class|text" per control
 //   upgrade-winprobe press TITLE ID          clicks the window's button ID (a message box's OK is 1)
+//   upgrade-winprobe settext TITLE ID TEXT   sets the text of the window's control ID (at any depth)
 //   upgrade-winprobe close TITLE             sends the window WM_CLOSE
 //   upgrade-winprobe gone TITLE SECONDS      no shown window with this title is left
 // Exit status 0 on success, 1 when the window is not found in time, 2 for a usage error.
@@ -82,7 +83,7 @@ std::vector<HWND> Children(HWND h) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: upgrade-winprobe wait|texts|controls|press|close|gone TITLE [ARG]\n");
+  std::fprintf(stderr, "usage: upgrade-winprobe wait|texts|controls|press|settext|close|gone TITLE [ARG...]\n");
   return 2;
 }
 
@@ -129,6 +130,15 @@ int main() {
     const int id = std::atoi(Narrow(wargv[3]).c_str());
     PostMessageW(h, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(h, id)));
     return 0;
+  }
+  if (cmd == "settext" && wargc > 4) {
+    const int id = std::atoi(Narrow(wargv[3]).c_str());
+    for (HWND c : Children(h))
+      if (GetDlgCtrlID(c) == id) {
+        SendMessageW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wargv[4]));
+        return 0;
+      }
+    return 1;
   }
   if (cmd == "close") {
     PostMessageW(h, WM_CLOSE, 0, 0);

@@ -296,6 +296,30 @@ TEST_F(FlowTest, ATrxThatPassedIsRefusedByStartWithoutBeingMeasured) {
   });
 }
 
+// Names in other scripts: the path travels as UTF-8 from the file dialog to the analysis and
+// to Start's open and measure (on Windows through the W functions).
+TEST_F(FlowTest, AFileInAFolderWithAChineseName) {
+  const std::string folder = dir.Path("固件 测试");
+  ASSERT_TRUE(std::filesystem::create_directory(std::filesystem::path(std::u8string(folder.begin(), folder.end()))));
+  const std::string path = Write(std::string("固件 测试") + platform::PathSeparator() + "Prüfung.bin", GoodPackage());
+  for (int language : {0, 1}) {
+    dir.FreshRuntime();
+    Run([&](HeadlessWindow& w) {
+      g_nLanguage = language;
+      Choose(w, path);
+      EXPECT_EQ(w.Control(IDC_EDIT_PATH).text, path);
+      EXPECT_EQ(w.Control(IDC_STATIC_VERSION).text, language == 0 ? "Version: 2.4.1" : "版本: 2.4.1");
+      ASSERT_TRUE(w.Control(IDC_BTN_START).enabled);
+      ASSERT_TRUE(w.Click(IDC_BTN_START));
+      EXPECT_EQ(Boxes(), 0u);
+      EXPECT_EQ(g_hdrTemplate.dwTotalLen, 0x10000u);  // Start measured the file
+      EXPECT_EQ(ControlsOf(w), kSending);
+      ASSERT_TRUE(w.Click(IDC_BTN_STOP));
+    });
+  }
+  EXPECT_TRUE(WaitFor([] { return Params().size() == 2; }));  // a worker was started each time
+}
+
 TEST_F(FlowTest, AFileRemovedAfterItWasChosen) {
   for (int language : {0, 1}) {
     dir.FreshRuntime();

@@ -13,6 +13,10 @@
 #include "transmit/state.h"
 #include "ui/workdlg.h"
 
+// The system's dots per inch (system_dpi.cpp: <windows.h> stays out of this file, whose names
+// it would take for macros).
+int SystemDpi();
+
 namespace {
 
 std::string g_shots = ".";
@@ -107,6 +111,31 @@ TEST_F(Win32WindowTest, MainWindowAboutBoxAndKeys) {
     w.PressKey("Enter");  // the adapter box has the focus: nothing happens
     w.ProcessEvents(50);
     EXPECT_EQ(w.Title(), "Upgrade Tool(ZR880)");
+    w.PressKey("Escape");
+  });
+  CWorkDlg dlg;
+  EXPECT_EQ(dlg.DoModal(), platform::IDCANCEL);
+  EXPECT_TRUE(probed);
+}
+
+// The banner grows with the dialog: at 96 DPI its bitmap's own 700 x 99 pixels; at every DPI
+// the pixels of the 400 x 53 dialog units the template gives it, within 2 per cent, which the
+// dialog font of the window test's Wine prefix makes exactly 700 x 99 at 96 DPI. Run by
+// dpi_wine.sh at 96, 144 and 192 DPI; a screenshot of each.
+TEST_F(Win32WindowTest, TheBannerScalesWithTheDialog) {
+  const int dpi = SystemDpi();
+  bool probed = false;
+  platform::win32::OnShow(IDD_WORK_DIALOG, [&](platform::win32::WindowProbe& w) {
+    probed = true;
+    const platform::win32::Rect banner = w.ControlRect(0x7000);  // the first control without an id
+    const platform::win32::Rect units = w.DialogUnitsToPixels(0, 0, 400, 53);
+    if (dpi == 96) {
+      EXPECT_EQ(banner.width, 700);
+      EXPECT_EQ(banner.height, 99);
+    }
+    EXPECT_NEAR(banner.width, units.width, units.width * 0.02) << dpi << " DPI";
+    EXPECT_NEAR(banner.height, units.height, units.height * 0.02) << dpi << " DPI";
+    EXPECT_TRUE(w.SaveScreenshot(g_shots + "/win32_banner_" + std::to_string(dpi) + "dpi.bmp"));
     w.PressKey("Escape");
   });
   CWorkDlg dlg;

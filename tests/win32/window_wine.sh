@@ -31,18 +31,7 @@ trap cleanup EXIT
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$disp" ] && break; sleep 0.1; done
 
 wine_setup "$out/wineprefix-window"
-# One desktop window of Wine's own, so that title bars and frames are drawn (no window
-# manager runs on the private display).
-"$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-"$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-# The dialog faces that Wine lacks, and Chinese glyphs linked to the faces that lack them.
-subst='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
-link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
-"$WINE" reg add "$subst" /v "Times New Roman" /d "Liberation Serif" /f >/dev/null 2>&1
-"$WINE" reg add "$subst" /v "宋体" /d "Noto Serif CJK SC" /f >/dev/null 2>&1
-for face in "Liberation Serif" Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
-  "$WINE" reg add "$link" /v "$face" /t REG_MULTI_SZ /d "NotoSansCJK-Regular.ttc,Noto Sans CJK SC" /f >/dev/null 2>&1
-done
+wine_window_look
 
 run="$out/window-run"
 rm -rf "$run"

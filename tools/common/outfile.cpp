@@ -32,6 +32,14 @@ fs::path TemporaryName(const fs::path& target) {
   return {};
 }
 
+// The program holds names in UTF-8 (on Windows too: platform::Utf8Arguments); a path made
+// from a std::string would read it in the ANSI code page there, which holds few names.
+fs::path FromUtf8(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+std::string ToUtf8(const fs::path& p) {
+  const std::u8string u = p.u8string();
+  return std::string(u.begin(), u.end());
+}
+
 }  // namespace
 
 bool COutputFile::Open(const std::string& path, std::string* error) {
@@ -42,7 +50,7 @@ bool COutputFile::Open(const std::string& path, std::string* error) {
   };
   if (path.empty()) return refuse("no file name given");
   std::error_code ec;
-  fs::path target = path;
+  fs::path target = FromUtf8(path);
   if (!target.has_filename()) return refuse(path + " names a folder, not a regular file");
   if (fs::is_symlink(fs::symlink_status(target, ec))) {
     const fs::path real = fs::canonical(target, ec);
@@ -53,13 +61,13 @@ bool COutputFile::Open(const std::string& path, std::string* error) {
   if (fs::exists(st) && !fs::is_regular_file(st)) return refuse(path + " is not a regular file");
   fs::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
-  if (!fs::is_directory(folder, ec)) return refuse("no folder " + folder.string() + " for " + path);
+  if (!fs::is_directory(folder, ec)) return refuse("no folder " + ToUtf8(folder) + " for " + path);
   temp_ = TemporaryName(target);
   if (temp_.empty()) return refuse("cannot find a free temporary name beside " + path);
   file_.open(temp_, std::ios::binary | std::ios::out | std::ios::trunc);
   if (!file_.is_open()) {
     temp_.clear();
-    return refuse("cannot create a file in " + folder.string());
+    return refuse("cannot create a file in " + ToUtf8(folder));
   }
   target_ = target;
   open_ = true;
@@ -111,7 +119,7 @@ bool COutputFile::Commit(std::uint64_t size, std::string* error) {
     ok_ = !ec;
   }
   if (!ok_) {
-    if (error) *error = "cannot write " + target_.string() + (ec ? ": " + ec.message() : std::string());
+    if (error) *error = "cannot write " + ToUtf8(target_) + (ec ? ": " + ec.message() : std::string());
     Discard();
     return false;
   }

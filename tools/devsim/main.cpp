@@ -13,6 +13,7 @@
 
 #include "platform/adapters.h"
 #include "platform/clock.h"
+#include "platform/console.h"
 #include "platform/socket.h"
 #include "res/version.h"
 #include "tools/common/outfile.h"
@@ -147,6 +148,7 @@ int Run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  argv = platform::Utf8Arguments(argc, argv);
   Options o;
   CLI::App app{"Simulated upgrade device: receives the multicast upgrade stream on one interface only,\n"
                "checks every datagram, collects the file of one stream across passes and verifies it.\n"

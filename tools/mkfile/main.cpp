@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "platform/console.h"
 #include "res/version.h"
 #include "tools/mkfile/builder.h"
 #include "tools/mkfile/numbers.h"
@@ -181,6 +182,7 @@ struct Options {
 }  // namespace
 
 int main(int argc, char** argv) {
+  argv = platform::Utf8Arguments(argc, argv);
   CLI::App app{"Builds upgrade files for tests, fuzzing and benchmarks. Every file is written whole\n"
                "to a temporary file beside it and renamed into place, or not at all; only a regular\n"
                "file (or a new one) is replaced. Exit status 0, 1 when a file cannot be written, 2 for\n"
