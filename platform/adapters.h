@@ -1,8 +1,9 @@
 // The system's network adapter list (the stand-in for IP Helper's GetAdaptersInfo).
 //
 // Read afresh on every call, in a stable order: on Windows the order GetAdaptersInfo
-// gives; on Linux the interfaces in interface-index order, loopback left out as Windows
-// leaves it out.
+// gives; on Linux the interfaces in interface-index order, leaving out those that cannot
+// carry an IPv4 multicast stream (loopback, no IFF_MULTICAST), as Windows lists only
+// network adapters.
 #pragma once
 
 #include <string>

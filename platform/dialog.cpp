@@ -136,6 +136,9 @@ std::string StripMnemonics(const std::string& caption) {
 
 void SetDialogHost(DialogHost* host) { g_pHost = host; }
 DialogHost* GetDialogHost() { return g_pHost; }
+void SetHostLanguage(int language) {
+  if (g_pHost) g_pHost->SetLanguage(language);
+}
 
 // --- control objects --------------------------------------------------------------------
 
@@ -329,6 +332,12 @@ void CDialog::SetIcon(IconHandle icon, bool big) {
 }
 
 bool CDialog::IsIconic() const { return m_pWnd && m_pWnd->IsIconic(); }
+
+int CDialog::GetFocusControl() const { return m_pWnd ? m_pWnd->GetFocusControl() : 0; }
+
+void CDialog::GotoDlgCtrl(int id) {
+  if (m_pWnd) m_pWnd->SetFocusControl(id);
+}
 
 void CDialog::OnSysCommand(unsigned id, std::intptr_t lParam) {
   if ((id & 0xFFF0u) == SC_CLOSE) {

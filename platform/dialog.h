@@ -176,6 +176,15 @@ class DialogWindow {
   virtual int GetCheck(int id) const = 0;
   virtual void SetCheck(int id, int state) = 0;
 
+  // The control that has the keyboard focus, 0 for none. A control disabled while it had
+  // the focus still counts as having it; the focus then rests where no key does anything
+  // (Windows takes it from a disabled control and leaves it nowhere) until it is given to a
+  // control.
+  virtual int GetFocusControl() const = 0;
+  // Gives the focus to a control (on Windows WM_NEXTDLGCTL, so that the dialog manager
+  // moves the default-button look with it).
+  virtual void SetFocusControl(int id) = 0;
+
   virtual void SetTimer(unsigned id, unsigned ms) = 0;
   virtual void KillTimer(unsigned id) = 0;
 
@@ -213,10 +222,15 @@ class DialogHost {
   virtual void ApplicationMessageBox(const std::string& text, const std::string& caption) = 0;
   // Ends the process with this status; never returns.
   [[noreturn]] virtual void ExitProcess(int status) = 0;
+  // The operator's language (0 English, 1 Chinese): the host's own texts (standard buttons,
+  // the file dialog) follow it where the toolkit has them in that language.
+  virtual void SetLanguage(int language) { (void)language; }
 };
 
 void SetDialogHost(DialogHost* host);
 DialogHost* GetDialogHost();
+// Tells the installed host the operator's language; nothing without a host.
+void SetHostLanguage(int language);
 
 // ---------------------------------------------------------------------------------------
 // The event table
@@ -374,6 +388,8 @@ class CDialog {
   bool GetOpenFileName(const std::string& filter, std::string& path);
   void SetIcon(IconHandle icon, bool big);
   bool IsIconic() const;
+  int GetFocusControl() const;  // 0 for none
+  void GotoDlgCtrl(int id);
 
  protected:
   void OnSysCommand(unsigned id, std::intptr_t lParam);

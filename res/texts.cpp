@@ -43,6 +43,9 @@ constexpr Forms kMessages[] = {
     {"The package file has been changed since it was checked. Please choose it again!",
      "升级文件在检查之后被改动, 请重新选择该文件!"},
     {"Another program is sending on this network card!", "另一个程序正在使用该网卡发送升级包!"},
+    {"The settings cannot be saved in this folder:\n%s\nThe chosen WinRAR.exe is used for this run only.",
+     "无法在此文件夹中保存设置:\n%s\n所选的WinRAR.exe仅用于本次运行."},
+    {"Waiting", "等待网卡"},  // short enough for the datagram field
 };
 
 // Indexed by VersionText.

@@ -24,6 +24,9 @@ enum class Message {
   ArchiveToolNeeded,  // start-up: the archive tool must be located (Caption::Notify)
   FileChanged,      // the worker stopped: the file is no longer the one that was checked
   AdapterBusy,      // Start: another program sends on the chosen adapter
+  SettingsNotKept,    // start-up: the chosen archive tool cannot be stored; "%s" is the folder
+                      // (Caption::Notify)
+  WaitingForAdapter,  // the datagram field while the worker waits for its adapter
 };
 
 const char* CaptionText(Caption c, int language);

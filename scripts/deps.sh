@@ -13,12 +13,14 @@ DEMO=(
 )
 WINDOW=(
   qt6-base-dev pkg-config                        # the Linux window
+  qt6-translations-l10n                          # Qt's own texts in Chinese (standard buttons, file dialog)
   fonts-liberation fonts-noto-cjk fontconfig     # the dialog font and the Chinese texts
 )
 TESTS=(
   googletest libgtest-dev libgmock-dev zlib1g-dev
   clang libclang-rt-14-dev llvm                  # fuzzing (libFuzzer) and the sanitizers
   g++-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 xvfb xauth x11-utils imagemagick   # Windows build and its tests
+  xdotool twm                                    # the window's first start under a private X server
   tshark tcpdump python3                         # the dissector's tests, captures, JSON read by the e2e tests
   file groff-base unzip lintian desktop-file-utils   # packages: CPack's library scan, man pages as text, checks
 )

@@ -1,7 +1,9 @@
 // CWorkDlg's archive tool location: at every start the settings must name an existing copy
 // of the archive tool, found at its usual place or chosen by the operator; a cancelled
-// choice ends the program.
+// choice ends the program. Where the settings file cannot be written, the chosen path is
+// used for the run and the operator is told once that the folder cannot keep it.
 #include <cstring>
+#include <string>
 
 #include "platform/app.h"
 #include "platform/files.h"
@@ -14,6 +16,17 @@
 namespace {
 
 constexpr const char kArchiveToolFilter[] = "WinRAR execution (*.exe)|*.exe|All Files(*.*)|*.*|";
+
+// The folder the settings file lies in: the settings path without its file name, or the
+// current directory when the run has no settings path (a folder path too long for it).
+std::string SettingsFolder(const char* pszSettingsPath) {
+  std::string strPath(pszSettingsPath);
+  const std::size_t nCut = strPath.rfind(platform::PathSeparator());
+  if (!strPath.empty() && nCut != std::string::npos) return strPath.substr(0, nCut);
+  std::string strFolder(kArchiveToolPathSize, '\0');
+  strFolder.resize(platform::GetCurrentDirectory(strFolder.data(), strFolder.size()));
+  return strFolder;
+}
 
 }  // namespace
 
@@ -42,18 +55,35 @@ int CWorkDlg::LocateArchiveTool() {
     }
   }
 
-  // A path counts only once it has been stored and read back.
+  // A path counts once it has been stored and read back. Where the store is lost (a
+  // folder that cannot be written, a folder path too long for the settings path), the
+  // chosen path itself counts for this run, and the operator is told so once: otherwise the
+  // prompt would come back after every choice until Cancel ends the program.
+  const std::string strFolder = SettingsFolder(m_szSettingsPath);
+  bool bToldNotKept = false;
+  std::string strUnstored;  // the chosen path, when its store was lost
   for (;;) {
     if (readStored() > 0 && platform::PathExists(m_szArchiveToolPath)) return 1;
+    if (!strUnstored.empty() && platform::PathExists(strUnstored.c_str())) {
+      std::memset(m_szArchiveToolPath, 0, sizeof m_szArchiveToolPath);
+      std::memcpy(m_szArchiveToolPath, strUnstored.data(), strUnstored.size());
+      return 1;
+    }
 
     ShowMessage(texts::Message::ArchiveToolNeeded, texts::Caption::Notify);
     std::string strChosen;
     if (!GetOpenFileName(kArchiveToolFilter, strChosen)) platform::ExitProcess(0);
     // A path longer than the buffer holds is not stored: the prompt comes again.
-    if (strChosen.size() < sizeof m_szArchiveToolPath) {
-      std::memset(m_szArchiveToolPath, 0, sizeof m_szArchiveToolPath);
-      std::memcpy(m_szArchiveToolPath, strChosen.data(), strChosen.size());
-      WriteArchiveToolPath(m_szArchiveToolPath);
+    if (strChosen.size() >= sizeof m_szArchiveToolPath) continue;
+    std::memset(m_szArchiveToolPath, 0, sizeof m_szArchiveToolPath);
+    std::memcpy(m_szArchiveToolPath, strChosen.data(), strChosen.size());
+    WriteArchiveToolPath(m_szArchiveToolPath);
+    strUnstored.clear();
+    if (readStored() > 0 && strChosen == m_szArchiveToolPath) continue;  // kept: judged as stored
+    strUnstored = strChosen;
+    if (!bToldNotKept) {
+      bToldNotKept = true;
+      ShowSettingsNotKept(strFolder);
     }
   }
 }

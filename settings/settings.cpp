@@ -12,6 +12,8 @@ void CWorkDlg::InitSettings() {
   // run in English, so that no message goes unshown.
   const std::int32_t nLanguage = ReadLanguage();
   g_nLanguage = (nLanguage == 0 || nLanguage == 1) ? nLanguage : 0;
+  // The host's own texts follow from the first box on (the archive tool prompt).
+  platform::SetHostLanguage(g_nLanguage);
   SetTransmissionDefaults();
   EnumAdapters();
   for (const inspect::SFileKindRow& row : inspect::kFileKindRows) m_mapFileKind.insert({row.pszExtension, row.nFileKind});

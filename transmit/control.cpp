@@ -150,6 +150,7 @@ void CWorkDlg::OnStart() {
     m_btnOpen.EnableWindow(false);
     m_comboNic.EnableWindow(false);
     m_btnStop.EnableWindow(true);
+    MoveFocusFromDisabled(IDC_BTN_STOP);
   }
 }
 
@@ -163,6 +164,8 @@ void CWorkDlg::OnStop() {
   m_btnRefresh.EnableWindow(true);
   m_btnOpen.EnableWindow(true);
   m_comboNic.EnableWindow(true);
+  MoveFocusFromDisabled(IDC_BTN_START);
+  ShowAdapterWait(false);
   OnRefresh();
   KillTimer(kProgressTimer);
 }
@@ -205,7 +208,27 @@ void CWorkDlg::OnTimer(unsigned nIDEvent) {
     // A file that changed under the sender is sent again only after it was chosen and
     // analysed again: Open is the way on, Start stays off.
     if (nResult == TX_ERR_CHANGED) m_btnStart.EnableWindow(false);
+    MoveFocusFromDisabled(m_btnStop.IsWindowEnabled()    ? IDC_BTN_STOP
+                          : m_btnStart.IsWindowEnabled() ? IDC_BTN_START
+                                                         : IDC_BTN_OPEN);
     UpdateData(false);
+  }
+  ShowAdapterWait(g_bAdapterWait == 1);
+}
+
+// The waiting text takes the datagram number's place (nothing is current while no set-up
+// has succeeded). When the wait ends and no tick has written a number since, the field gets
+// back what it showed before.
+void CWorkDlg::ShowAdapterWait(bool bWaiting) {
+  const char* pszWaiting = bWaiting ? texts::MessageText(texts::Message::WaitingForAdapter, g_nLanguage) : nullptr;
+  const bool bShown = !m_strAdapterWait.empty() && GetDlgItemText(IDC_EDIT_PACKETNO) == m_strAdapterWait;
+  if (pszWaiting != nullptr) {
+    if (!bShown) m_strBeforeWait = GetDlgItemText(IDC_EDIT_PACKETNO);
+    m_strAdapterWait = pszWaiting;
+    SetDlgItemText(IDC_EDIT_PACKETNO, m_strAdapterWait);
+  } else {
+    if (bShown) SetDlgItemText(IDC_EDIT_PACKETNO, m_strBeforeWait);
+    m_strAdapterWait.clear();
   }
 }
 

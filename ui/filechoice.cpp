@@ -35,6 +35,11 @@ void CWorkDlg::ChooseUpgradeFile() {
   m_btnOpen.EnableWindow(false);
   m_btnStart.EnableWindow(false);
   AnalyseFileVersion();
+  // Open had the focus (or it rests on a control the analysis left disabled): the next step
+  // is Start for an accepted file, else another choice.
+  const int nFocus = GetFocusControl();
+  if (nFocus == 0 || nFocus == IDC_BTN_OPEN || !IsControlEnabled(nFocus))
+    GotoDlgCtrl(m_btnStart.IsWindowEnabled() ? IDC_BTN_START : IDC_BTN_OPEN);
 }
 
 // Every policy of the policy box offers the same filter: the box is hidden and the policy

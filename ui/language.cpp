@@ -39,6 +39,7 @@ void CWorkDlg::OnCbnSelchangeComboLanguage() {
   const int nIndex = m_comboLanguage.GetCurSel();
   if (nIndex == 0 || nIndex == 1) {
     g_nLanguage = nIndex;
+    platform::SetHostLanguage(nIndex);
     for (const texts::SControlCaption& row : texts::ControlCaptions()) {
       SetDlgItemText(row.nControlId, texts::CaptionForm(row, nIndex));
     }

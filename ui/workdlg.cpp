@@ -118,6 +118,23 @@ std::int32_t CWorkDlg::FileKindOf(const std::string& ext) const {
   return it == m_mapFileKind.end() ? 0 : it->second;
 }
 
+void CWorkDlg::ShowSettingsNotKept(const std::string& strFolder) {
+  const int nLanguage = g_nLanguage;
+  const char* pszText = texts::MessageText(texts::Message::SettingsNotKept, nLanguage);
+  const char* pszCaption = texts::CaptionText(texts::Caption::Notify, nLanguage);
+  if (pszText == nullptr || pszCaption == nullptr) return;
+  std::string strText = pszText;
+  const std::size_t nAt = strText.find("%s");
+  if (nAt != std::string::npos) strText.replace(nAt, 2, strFolder);
+  MessageBox(strText, pszCaption);
+}
+
+void CWorkDlg::MoveFocusFromDisabled(int nNext) {
+  const int nFocus = GetFocusControl();
+  if (nFocus != 0 && IsControlEnabled(nFocus)) return;
+  GotoDlgCtrl(nNext);
+}
+
 void CWorkDlg::ShowMessage(texts::Message eMessage, texts::Caption eCaption) {
   const int nLanguage = g_nLanguage;
   const char* pszText = texts::MessageText(eMessage, nLanguage);

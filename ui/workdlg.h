@@ -79,6 +79,7 @@ class CWorkDlg : public platform::CDialog {
   // The file kind of an extension (0 for one the table does not hold).
   std::int32_t FileKindOf(const std::string& ext) const;
   const char* SettingsPath() const { return m_szSettingsPath; }
+  const char* ArchiveToolPath() const { return m_szArchiveToolPath; }
 
   // Settings file (settings/settings.cpp)
   void InitSettings();
@@ -138,6 +139,16 @@ class CWorkDlg : public platform::CDialog {
 
   // A box of this dialog in the current language: nothing for a language other than 0 or 1.
   void ShowMessage(texts::Message eMessage, texts::Caption eCaption);
+  // The note that the settings cannot be kept in strFolder (named in the text).
+  void ShowSettingsNotKept(const std::string& strFolder);
+
+  // When a handler has disabled the control that had the focus, the focus goes to nNext, the
+  // control the operator needs next, not on along the tab order (to the force check box).
+  void MoveFocusFromDisabled(int nNext);
+
+  // The counters' area says that the worker waits for its adapter while it does, and shows
+  // the datagram field as before once it no longer waits (transmit/control.cpp).
+  void ShowAdapterWait(bool bWaiting);
 
   // Control objects
   platform::CStatic m_staticPolicy;
@@ -169,6 +180,8 @@ class CWorkDlg : public platform::CDialog {
   char m_szSettingsPath[kSettingsPathSize];
   char m_szArchiveToolPath[kArchiveToolPathSize];
   std::unique_ptr<platform::WorkerThread> m_pWorkerThread;  // set by Start; never joined
+  std::string m_strAdapterWait;  // the waiting text last put in the datagram field, or empty
+  std::string m_strBeforeWait;   // what that field showed before it
 
  private:
   static const platform::EventEntry kEvents[];

@@ -118,6 +118,13 @@ bool HeadlessWindow::SetFocus(int id) {
   return true;
 }
 
+// The program gives the focus (SetFocus above is the operator's, who cannot reach a disabled
+// control). A control disabled while it has the focus still counts as the focus, as the real
+// hosts report it.
+void HeadlessWindow::SetFocusControl(int id) {
+  if (Find(id)) m_nFocus = id;
+}
+
 void HeadlessWindow::EnableControl(int id, bool enable) {
   if (ControlState* s = Find(id)) s->enabled = enable;
 }

@@ -113,6 +113,8 @@ class HeadlessWindow : public DialogWindow {
   void RepaintControl(int id) override;
   int GetCheck(int id) const override;
   void SetCheck(int id, int state) override;
+  int GetFocusControl() const override { return m_nFocus; }
+  void SetFocusControl(int id) override;
   void SetTimer(unsigned id, unsigned ms) override;
   void KillTimer(unsigned id) override;
   int MessageBox(const std::string& text, const std::string& caption) override;
@@ -188,6 +190,9 @@ class HeadlessHost : public DialogHost {
   int RunModal(CDialog& dlg, CDialog* owner) override;
   void ApplicationMessageBox(const std::string& text, const std::string& caption) override;
   [[noreturn]] void ExitProcess(int status) override;
+  void SetLanguage(int language) override { m_nLanguage = language; }
+  // The language the dialog last told the host (-1 before it told any).
+  int Language() const { return m_nLanguage; }
 
  private:
   friend class HeadlessWindow;
@@ -208,6 +213,7 @@ class HeadlessHost : public DialogHost {
   std::vector<FileDialogRecord> m_fileDialogs;
   std::vector<std::string> m_log;
   std::vector<HeadlessWindow*> m_windows;
+  int m_nLanguage = -1;
 
   std::mutex m_mutex;
   std::condition_variable m_cv;

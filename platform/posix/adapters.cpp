@@ -1,17 +1,43 @@
-// The Linux adapter list: every interface but loopback, in interface-index order.
+// The Linux adapter list: the interfaces that can carry an IPv4 multicast stream, in
+// interface-index order.
 #include "platform/adapters.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include <algorithm>
 #include <fstream>
 #include <map>
 
+#include "platform/posix/adapter_filter.h"
+
 namespace platform {
+
+bool CarriesMulticastStream(unsigned flags) {
+  return (flags & IFF_LOOPBACK) == 0 && (flags & IFF_MULTICAST) != 0;
+}
+
 namespace {
+
+// The flags of an interface that getifaddrs did not list; 0 (not listed) when they cannot
+// be read.
+unsigned InterfaceFlags(const std::string& name) {
+  ifreq req{};
+  if (name.size() >= sizeof req.ifr_name) return 0;
+  std::memcpy(req.ifr_name, name.data(), name.size());
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return 0;
+  const int rc = ioctl(fd, SIOCGIFFLAGS, &req);
+  close(fd);
+  return rc == 0 ? static_cast<unsigned short>(req.ifr_flags) : 0u;
+}
 
 // The device's model as udev recorded it ("ID_MODEL_FROM_DATABASE=..."), or "".
 std::string UdevModel(unsigned index) {
@@ -34,13 +60,15 @@ AdapterListStatus ListAdapters(std::vector<AdapterInfo>& out) {
 
   struct Entry {
     std::string ipv4 = "0.0.0.0";
-    bool loopback = false;
+    unsigned flags = 0;
+    bool haveFlags = false;
     bool haveAddr = false;
   };
   std::map<std::string, Entry> byName;
   for (ifaddrs* a = addrs; a != nullptr; a = a->ifa_next) {
     Entry& e = byName[a->ifa_name];
-    if (a->ifa_flags & IFF_LOOPBACK) e.loopback = true;
+    e.flags = a->ifa_flags;
+    e.haveFlags = true;
     // getifaddrs lists an interface's IPv4 addresses in the order they were added: the
     // first one is the primary address.
     if (!e.haveAddr && a->ifa_addr != nullptr && a->ifa_addr->sa_family == AF_INET) {
@@ -61,7 +89,8 @@ AdapterListStatus ListAdapters(std::vector<AdapterInfo>& out) {
   }
 
   for (auto& [name, e] : byName) {
-    if (e.loopback) continue;
+    if (!e.haveFlags) e.flags = InterfaceFlags(name);
+    if (!CarriesMulticastStream(e.flags)) continue;
     unsigned index = if_nametoindex(name.c_str());
     if (index == 0) continue;  // went away while we looked
     AdapterInfo info;

@@ -9,12 +9,14 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -25,8 +27,11 @@
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
+#include <QTranslator>
 #include <QWidget>
 
+#include <cmath>
+#include <cstdio>
 #include <deque>
 #include <map>
 
@@ -110,6 +115,65 @@ QString QtPatterns(const std::string& patterns) {
   return out.join(' ');
 }
 
+// The contrast ratio of two colours as the web's accessibility guidelines define it
+// (relative luminance of sRGB), from 1 to 21.
+double ContrastRatio(const QColor& a, const QColor& b) {
+  auto lum = [](const QColor& c) {
+    auto ch = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * ch(c.redF()) + 0.7152 * ch(c.greenF()) + 0.0722 * ch(c.blueF());
+  };
+  const double la = lum(a), lb = lum(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// A disabled edit field's text as Windows draws it, in the system's grey text colour
+// (109, 109, 109), darkened where the style's background would leave less than 4.5:1 (with
+// a margin of 0.1 for rounding in the drawing).
+void MakeDisabledTextReadable(QWidget* w) {
+  QPalette pal = w->palette();
+  const QColor background = pal.color(QPalette::Disabled, w->backgroundRole());
+  QColor text(109, 109, 109);
+  while (ContrastRatio(text, background) < 4.6 && text.value() > 0) text = text.darker(110);
+  pal.setColor(QPalette::Disabled, QPalette::Text, text);
+  pal.setColor(QPalette::Disabled, QPalette::WindowText, text);
+  w->setPalette(pal);
+}
+
+// A window shown with no visible owner (a box or the file dialog asked for while the main
+// window is still being initialised) is centred on the screen, its title bar on screen.
+class CentreOnShow : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::Show && o->isWidgetType()) {
+      auto* w = static_cast<QWidget*>(o);
+      Centre(w);
+      // A box fits its size to its text in its own show handling, after this filter: once
+      // more when that is done.
+      QMetaObject::invokeMethod(w, [w] { Centre(w); }, Qt::QueuedConnection);
+    }
+    return false;
+  }
+
+ private:
+  static void Centre(QWidget* w) {
+    if (QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen()) {
+      const QRect area = screen->availableGeometry();
+      QRect frame = w->frameGeometry();
+      frame.moveCenter(area.center());
+      frame.moveTop(std::max(frame.top(), area.top()));
+      w->move(frame.topLeft());
+    }
+  }
+};
+
+// The owner a box or a file dialog gets: the window when it is shown, else none (the new
+// window is then centred on the screen, not over a window that is not there yet).
+QWidget* ShownOwner(QWidget* owner) { return owner && owner->isVisible() ? owner : nullptr; }
+void CentreWithoutOwner(QWidget* w) {
+  if (!w->parentWidget()) w->installEventFilter(new CentreOnShow(w));
+}
+
 class QtHost;
 QtHost* g_pHost = nullptr;
 std::map<int, std::deque<std::function<void(WindowProbe&)>>> g_probes;
@@ -122,8 +186,33 @@ class QtDialogWindow : public QWidget, public DialogWindow, public WindowProbe {
   int Run();
 
   // DialogWindow
+  // Qt moves the focus of a widget it disables on to the next one in the tab order (after
+  // Start or Stop the force check box, where Space would tick it). Here the focus rests on
+  // the window itself instead, where no key does anything (Windows leaves it nowhere), and
+  // the disabled control still counts as the focus until the dialog gives it to a control.
   void EnableControl(int id, bool enable) override {
-    if (QWidget* w = Widget(id)) w->setEnabled(enable);
+    QWidget* w = Widget(id);
+    if (!w) return;
+    QWidget* f = focusWidget();
+    const bool bHadFocus = !enable && w->isEnabled() && f != nullptr && (f == w || w->isAncestorOf(f));
+    w->setEnabled(enable);
+    if (bHadFocus) {
+      setFocus(Qt::OtherFocusReason);
+      m_nRestingFocus = id;
+    }
+  }
+  int GetFocusControl() const override {
+    QWidget* f = focusWidget();
+    if (m_nRestingFocus != 0 && (f == nullptr || f == this)) return m_nRestingFocus;
+    for (auto& [id, w] : m_widgets)
+      if (f != nullptr && (w == f || w->isAncestorOf(f))) return id;
+    return 0;
+  }
+  void SetFocusControl(int id) override {
+    if (QWidget* w = Widget(id)) {
+      m_nRestingFocus = 0;
+      w->setFocus(Qt::TabFocusReason);
+    }
   }
   bool IsControlEnabled(int id) const override {
     QWidget* w = Widget(id);
@@ -234,6 +323,20 @@ class QtDialogWindow : public QWidget, public DialogWindow, public WindowProbe {
     return const_cast<QtDialogWindow*>(this)->grab().save(U(path), "PNG");
   }
   void PressKey(const std::string& key) override;
+  int FocusControl() const override { return GetFocusControl(); }
+  Image GrabControl(int id) const override {
+    Image out;
+    QWidget* w = Widget(id);
+    if (!w) return out;
+    const QImage q = w->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    out.width = q.width();
+    out.height = q.height();
+    for (int y = 0; y < q.height(); ++y) {
+      const auto* line = reinterpret_cast<const QRgb*>(q.constScanLine(y));
+      out.argb.insert(out.argb.end(), line, line + q.width());
+    }
+    return out;
+  }
   void ProcessEvents(int ms) override {
     QEventLoop l;
     QTimer::singleShot(ms, &l, &QEventLoop::quit);
@@ -286,6 +389,7 @@ class QtDialogWindow : public QWidget, public DialogWindow, public WindowProbe {
   QEventLoop m_loop;
   QPainter* m_painter = nullptr;
   int m_baseX = 6, m_baseY = 13;
+  int m_nRestingFocus = 0;  // a control disabled while it had the focus
   bool m_ended = false;
   int m_result = 0;
 };
@@ -311,13 +415,37 @@ class QtHost : public QObject, public DialogHost {
     return r;
   }
   void ApplicationMessageBox(const std::string& text, const std::string& caption) override {
-    ShowBox(nullptr, text, caption);
+    ShowBox(nullptr, text, caption, QMessageBox::Warning);
+  }
+
+  // Qt's own texts (standard buttons, the file dialog) in Chinese while Chinese is chosen;
+  // a missing Chinese font is said once on standard error.
+  void SetLanguage(int language) override {
+    if (language == 1 && !m_bTranslatorInstalled) {
+      if (m_qtTranslator.isEmpty())
+        (void)m_qtTranslator.load("qtbase_zh_CN", QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+      if (!m_qtTranslator.isEmpty()) m_bTranslatorInstalled = QCoreApplication::installTranslator(&m_qtTranslator);
+    } else if (language != 1 && m_bTranslatorInstalled) {
+      QCoreApplication::removeTranslator(&m_qtTranslator);
+      m_bTranslatorInstalled = false;
+    }
+    if (language == 1 && !m_bToldNoChineseFont &&
+        QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty()) {
+      m_bToldNoChineseFont = true;
+      std::fprintf(stderr, "%s: no installed font shows Chinese; install the package fonts-noto-cjk\n",
+                   S(QCoreApplication::applicationName()).c_str());
+      std::fflush(stderr);
+    }
   }
   [[noreturn]] void ExitProcess(int status) override { std::exit(status); }
 
-  static void ShowBox(QWidget* owner, const std::string& text, const std::string& caption) {
-    QMessageBox box(owner);
-    box.setIcon(QMessageBox::NoIcon);
+  // The dialog's boxes have no icon (their type is 0); the application's box has the
+  // exclamation mark that the framework's AfxMessageBox adds to an OK box.
+  static void ShowBox(QWidget* owner, const std::string& text, const std::string& caption,
+                      QMessageBox::Icon icon = QMessageBox::NoIcon) {
+    QMessageBox box(ShownOwner(owner));
+    CentreWithoutOwner(&box);
+    box.setIcon(icon);
     box.setTextFormat(Qt::PlainText);
     box.setWindowTitle(U(caption));
     box.setText(U(text));
@@ -335,6 +463,9 @@ class QtHost : public QObject, public DialogHost {
 
  private:
   std::vector<QtDialogWindow*> m_running;
+  QTranslator m_qtTranslator;
+  bool m_bTranslatorInstalled = false;
+  bool m_bToldNoChineseFont = false;
   // The worker's box: carried to the user-interface thread; the caller waits until closed.
   static void Unowned(const char* text, const char* caption) {
     std::string t = text ? text : "", c = caption ? caption : "";
@@ -434,6 +565,7 @@ QWidget* QtDialogWindow::MakeControl(const ControlTemplate& c, int key) {
       e->setReadOnly((c.flags & kCtlReadOnly) != 0);
       e->setFrame((c.flags & (kCtlBorder | kCtlStaticEdge)) != 0);
       e->setFocusPolicy(Qt::ClickFocus);
+      MakeDisabledTextReadable(e);
       w = e;
       break;
     }
@@ -457,11 +589,16 @@ QWidget* QtDialogWindow::MakeControl(const ControlTemplate& c, int key) {
     }
     case ControlKind::Bitmap: {
       auto* l = new QLabel(this);
-      if (c.picture) {
-        if (const Image* img = c.picture(96, 96)) {
-          l->setPixmap(QPixmap::fromImage(ToQImage(*img)));
-          r.setSize(QSize(img->width, img->height));  // the control takes its bitmap's size
-        }
+      // The control takes its bitmap's size; on a scaled screen the picture is drawn at
+      // the screen's scale (as for a screen of that many dots per inch), so that it stays sharp.
+      const Image* img = c.picture ? c.picture(96, 96) : nullptr;
+      if (img) {
+        const int dpi = static_cast<int>(std::lround(devicePixelRatioF() * 96));
+        const Image* sharp = dpi > 96 ? c.picture(dpi, dpi) : img;
+        QPixmap pixmap = QPixmap::fromImage(ToQImage(*sharp));
+        pixmap.setDevicePixelRatio(static_cast<qreal>(sharp->width) / img->width);
+        l->setPixmap(pixmap);
+        r.setSize(QSize(img->width, img->height));
       }
       w = l;
       break;
@@ -534,6 +671,7 @@ void QtDialogWindow::SetControlText(int id, const std::string& text) {
     g->setTitle(t);
   } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
     e->setText(t);
+    e->setCursorPosition(0);  // a text too long for the field shows its start, as on Windows
   } else if (auto* cb = qobject_cast<QComboBox*>(w)) {
     if (cb->isEditable()) cb->setEditText(t);
   }
@@ -621,7 +759,8 @@ int QtDialogWindow::MessageBox(const std::string& text, const std::string& capti
 bool QtDialogWindow::GetOpenFileName(const std::string& filter, std::string& path) {
   QStringList filters;
   for (const auto& [desc, patterns] : ParseFileFilter(filter)) filters << U(desc) + " (" + QtPatterns(patterns) + ")";
-  QFileDialog d(this);
+  QFileDialog d(ShownOwner(this));
+  CentreWithoutOwner(&d);
   d.setAcceptMode(QFileDialog::AcceptOpen);
   d.setFileMode(QFileDialog::AnyFile);  // a typed name need not exist, as with Windows' flags
   d.setOption(QFileDialog::HideNameFilterDetails, true);
@@ -705,11 +844,15 @@ bool QtDialogWindow::HandleKey(QKeyEvent* e) {
 }
 
 void QtDialogWindow::PressKey(const std::string& key) {
-  int k = key == "Escape" ? Qt::Key_Escape : Qt::Key_Return;
-  QWidget* target = QApplication::focusWidget();
-  if (!target || target->window() != this) target = this;
-  QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier);
+  const int k = key == "Escape" ? Qt::Key_Escape : (key == "Space" ? Qt::Key_Space : Qt::Key_Return);
+  QWidget* target = focusWidget();
+  if (!target) target = this;
+  QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier, k == Qt::Key_Space ? QString(" ") : QString());
   QApplication::sendEvent(target, &press);
+  if (k == Qt::Key_Space) {
+    QKeyEvent release(QEvent::KeyRelease, k, Qt::NoModifier, QString(" "));
+    QApplication::sendEvent(target, &release);
+  }
 }
 
 }  // namespace

@@ -36,7 +36,10 @@ class WindowProbe {
   virtual std::vector<int> TabOrder() const = 0;        // ids of the tab stops in Tab order
   virtual std::vector<std::string> ContextMenu() const = 0;  // texts; "-" for a separator
   virtual bool SaveScreenshot(const std::string& path) const = 0;  // PNG
-  virtual void PressKey(const std::string& key) = 0;  // "Enter" or "Escape", sent to the focus widget
+  // "Enter", "Escape" or "Space" (pressed and released), sent to the focus widget.
+  virtual void PressKey(const std::string& key) = 0;
+  virtual int FocusControl() const = 0;  // as the dialog sees it (DialogWindow::GetFocusControl)
+  virtual Image GrabControl(int id) const = 0;  // the control as drawn, at the screen's scale
   virtual void ProcessEvents(int ms) = 0;
 };
 

@@ -328,7 +328,14 @@ class Win32Window final : public DialogWindow, public WindowProbe {
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
   // --- DialogWindow ---
-  void EnableControl(int id, bool enable) override { ::EnableWindow(Item(id), enable ? TRUE : FALSE); }
+  // The system takes the focus from a control it disables and leaves it nowhere; the control
+  // still counts as the focus until the dialog gives the focus to another (the handlers move
+  // it on to the control the operator needs next).
+  void EnableControl(int id, bool enable) override {
+    const bool bHadFocus = !enable && id != 0 && FocusedControl() == id;
+    ::EnableWindow(Item(id), enable ? TRUE : FALSE);
+    if (bHadFocus) m_nRestingFocus = id;
+  }
   bool IsControlEnabled(int id) const override {
     HWND h = Item(id);
     return h && ::IsWindowEnabled(h);
@@ -367,6 +374,17 @@ class Win32Window final : public DialogWindow, public WindowProbe {
   }
   int GetCheck(int id) const override { return static_cast<int>(Send(id, BM_GETCHECK, 0, 0)); }
   void SetCheck(int id, int state) override { Send(id, BM_SETCHECK, static_cast<WPARAM>(state), 0); }
+  int GetFocusControl() const override {
+    const int id = FocusedControl();
+    return id != 0 ? id : m_nRestingFocus;
+  }
+  // WM_NEXTDLGCTL, not SetFocus: the dialog manager also moves the default-button look.
+  void SetFocusControl(int id) override {
+    if (HWND h = Item(id)) {
+      m_nRestingFocus = 0;
+      SendMessageW(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(h), TRUE);
+    }
+  }
   void SetTimer(unsigned id, unsigned ms) override { ::SetTimer(m_hwnd, id, ms, nullptr); }
   void KillTimer(unsigned id) override { ::KillTimer(m_hwnd, id); }
   int MessageBox(const std::string& text, const std::string& caption) override {
@@ -479,6 +497,13 @@ class Win32Window final : public DialogWindow, public WindowProbe {
 
  private:
   HWND Item(int id) const { return m_hwnd ? GetDlgItem(m_hwnd, id) : nullptr; }
+  // The control that has the focus now (a combo box for its edit field), 0 for none.
+  int FocusedControl() const {
+    HWND f = ::GetFocus();
+    if (!m_hwnd || !f || !::IsChild(m_hwnd, f)) return 0;
+    while (::GetParent(f) != m_hwnd) f = ::GetParent(f);
+    return ::GetDlgCtrlID(f);
+  }
   LRESULT Send(int id, UINT msg, WPARAM w, LPARAM l) const {
     HWND h = Item(id);
     return h ? SendMessageW(h, msg, w, l) : CB_ERR;
@@ -507,6 +532,7 @@ class Win32Window final : public DialogWindow, public WindowProbe {
 
   CDialog& m_dlg;
   HWND m_hwnd = nullptr;
+  int m_nRestingFocus = 0;  // a control disabled while it had the focus
   bool m_inPaint = false;
   HDC m_paintDc = nullptr;
   PAINTSTRUCT m_ps{};

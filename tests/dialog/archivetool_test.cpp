@@ -1,9 +1,14 @@
 // The archive tool's location at start-up, on the headless host: the usual place, the
 // stored path, the prompt and the file dialog again and again, the cancel that ends the
 // program, and the platform's usual place.
+#include <cstdio>
+#include <fstream>
+#include <functional>
+
 #include "flow_support.h"
 #include "platform/files.h"
 #include "platform/instance.h"
+#include "platform/profile.h"
 
 using namespace flow;
 using platform::headless::Owner;
@@ -172,6 +177,95 @@ TEST_F(ArchiveToolTest, ASecondCopyIsRefusedBeforeTheArchiveToolIsLookedFor) {
         Start();
       },
       ::testing::ExitedWithCode(0), "^create 102\nbox 102 Error: One instance of upgrade tool is running!\nexit 0\n$");
+}
+
+// Where the settings file cannot be written, the chosen path is used for the run: one
+// prompt, one note in the run's language naming the folder, and the main window with that
+// path in force. (A folder without write permission does not stop every user, so the
+// cases are ones that stop any user.)
+TEST_F(ArchiveToolTest, WhereTheSettingsCannotBeKeptTheChoiceServesTheRunAfterOneNote) {
+  const std::string longFolder = dir.Path(std::string(150, 'd')) + platform::PathSeparator() + std::string(100, 'e');
+  struct Case {
+    const char* name;
+    std::function<void()> prepare;
+    std::string folder;  // the folder the note names, the current one during the run
+    const char* caption;
+    const char* noteStart;
+    bool bReadOnlyFile = false;
+  } cases[] = {
+      {"ip.bak is a folder", [&] { std::filesystem::create_directory(dir.Path("ip.bak")); }, dir.Dir(), "Notify",
+       "The settings cannot be saved in this folder:\n"},
+      {"a read-only settings file in Chinese",
+       [&] {
+         ScratchFolder::Write(dir.Path("ip.bak"), "[ip]\r\nlanguage=1\r\n");
+         std::filesystem::permissions(dir.Path("ip.bak"), std::filesystem::perms::owner_read |
+                                                              std::filesystem::perms::group_read |
+                                                              std::filesystem::perms::others_read);
+       },
+       dir.Dir(), "提醒", "无法在此文件夹中保存设置:\n", true},
+      {"a folder path too long for the settings path",
+       [&] {
+         std::filesystem::create_directories(longFolder);
+         std::filesystem::current_path(longFolder);
+       },
+       longFolder, "Notify", "The settings cannot be saved in this folder:\n"},
+  };
+  NoDefault();
+  const std::string chosen = dir.Path("WinRAR.exe");
+  ScratchFolder::Write(chosen, "x");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dir.FreshRuntime();
+    std::error_code ec;
+    std::filesystem::permissions(dir.Path("ip.bak"), std::filesystem::perms::owner_all, ec);
+    std::filesystem::remove_all(dir.Path("ip.bak"), ec);
+    c.prepare();
+    // The system's profile functions write a read-only file for a user whom permissions do
+    // not stop (root under Wine); our own rules leave such a file alone for anyone.
+    if (c.bReadOnlyFile && platform::ProfileFunctionsAreTheSystems() &&
+        std::ofstream(dir.Path("ip.bak"), std::ios::app).good()) {
+      std::printf("(%s: not a case for this user here)\n", c.name);
+      continue;
+    }
+    HeadlessHost boxes;
+    boxes.AnswerFileDialog(chosen);
+    std::string inForce = "(not shown)";
+    {
+      CWorkDlg dlg;
+      boxes.OnShow(IDD_WORK_DIALOG, [&](HeadlessWindow& w) {
+        inForce = static_cast<CWorkDlg&>(w.Dialog()).ArchiveToolPath();
+        w.PressEscape();
+      });
+      dlg.DoModal();
+    }
+    std::filesystem::current_path(dir.Dir());
+    EXPECT_EQ(inForce, chosen);
+    EXPECT_EQ(boxes.FileDialogs().size(), 1u);
+    ASSERT_EQ(boxes.MessageBoxes().size(), 2u);  // the prompt, then the note
+    const auto& note = boxes.MessageBoxes()[1];
+    EXPECT_EQ(boxes.MessageBoxes()[0].caption, c.caption);
+    EXPECT_EQ(note.caption, c.caption);
+    EXPECT_EQ(note.text.rfind(c.noteStart + c.folder + "\n", 0), 0u) << note.text;
+    EXPECT_EQ(note.owner, Owner::Dialog);
+    EXPECT_FALSE(note.ownerVisible);
+  }
+}
+
+// A chosen path that does not exist still brings the prompt back, but the note is said once.
+TEST_F(ArchiveToolTest, TheNoteIsSaidOnceAlsoWhenTheChoiceMustBeMadeAgain) {
+  NoDefault();
+  std::filesystem::create_directory(dir.Path("ip.bak"));
+  const std::string chosen = dir.Path("WinRAR.exe");
+  ScratchFolder::Write(chosen, "x");
+  host.AnswerFileDialog(dir.Path("typed-but-absent.exe"));
+  host.AnswerFileDialog(chosen);
+  EXPECT_TRUE(Start());
+  EXPECT_EQ(Prompts(), 3u);  // prompt, note, prompt
+  ASSERT_EQ(host.MessageBoxes().size(), 3u);
+  EXPECT_EQ(host.MessageBoxes()[0].text, kEnglishPrompt);
+  EXPECT_NE(host.MessageBoxes()[1].text, kEnglishPrompt);
+  EXPECT_EQ(host.MessageBoxes()[2].text, kEnglishPrompt);
+  EXPECT_EQ(host.FileDialogs().size(), 2u);
 }
 
 TEST(ArchiveToolDefault, TheUsualPlaceOfEachPlatform) {

@@ -796,3 +796,159 @@ TEST_F(FlowTest, StartIsRefusedOnAnAdapterAnotherProgramSendsOn) {
     w.Click(IDC_BTN_STOP);
   });
 }
+
+// When a handler disables the control that has the focus, the focus goes to the control
+// the operator needs next, never on to the force check box, where Space would tick it.
+TEST_F(FlowTest, TheFocusGoesWhereTheOperatorGoesNext) {
+  mkfile::CFileImage small;
+  small.Resize(0xFFFF);
+  const std::string tooSmall = Write("small.bin", small);
+  Run([&](HeadlessWindow& w) {
+    struct Step {
+      const char* name;
+      std::function<void()> act;
+      int focus;
+    } steps[] = {
+        {"window opened", [] {}, IDC_COMBO_NIC},
+        {"a good file chosen", [&] { Choose(w, good); }, IDC_BTN_START},
+        {"a file the analysis refuses", [&] { Choose(w, tooSmall); }, IDC_BTN_OPEN},
+        {"the good file again", [&] { Choose(w, good); }, IDC_BTN_START},
+        {"Start", [&] { ASSERT_TRUE(w.Click(IDC_BTN_START)); }, IDC_BTN_STOP},
+        {"timer sees a retry",
+         [&] {
+           g_nResult = TX_RETRY;
+           w.TickTimer(1);
+         },
+         IDC_BTN_STOP},
+        {"timer sees result 9",
+         [&] {
+           g_bSending = 1;  // as the send loop leaves it on this path
+           g_nResult = TX_ERR_CRC;
+           w.TickTimer(1);
+         },
+         IDC_BTN_START},
+        {"Start that only clears the flag", [&] { ASSERT_TRUE(w.Click(IDC_BTN_START)); }, IDC_BTN_START},
+        {"Start", [&] { ASSERT_TRUE(w.Click(IDC_BTN_START)); }, IDC_BTN_STOP},
+        {"Stop", [&] { ASSERT_TRUE(w.Click(IDC_BTN_STOP)); }, IDC_BTN_START},
+        {"timer sees a changed file: Open is the way on",
+         [&] {
+           ASSERT_TRUE(w.Click(IDC_BTN_START));
+           g_nResult = TX_ERR_CHANGED;
+           w.TickTimer(1);
+         },
+         IDC_BTN_OPEN},
+        {"the file chosen again", [&] { Choose(w, good); }, IDC_BTN_START},
+        {"Start while the adapter box has the focus (Start disables it too)",
+         [&] {
+           ASSERT_TRUE(w.SetFocus(IDC_COMBO_NIC));
+           w.Dialog().Dispatch(platform::EventKind::Command, IDC_BTN_START);
+         },
+         IDC_BTN_STOP},
+        {"Stop while the force check box has the focus: it keeps it",
+         [&] {
+           ASSERT_TRUE(w.SetFocus(IDC_CHECK_FORCE));
+           w.Dialog().Dispatch(platform::EventKind::Command, IDC_BTN_STOP);
+         },
+         IDC_CHECK_FORCE},
+    };
+    for (const Step& s : steps) {
+      s.act();
+      EXPECT_EQ(w.Focus(), s.focus) << s.name;
+      EXPECT_TRUE(w.Control(w.Focus()).enabled) << s.name;
+    }
+  });
+}
+
+namespace {
+
+// A worker that waits for its adapter (its set-ups fail) until the test lets its first
+// datagram go out, then sends until it is stopped.
+std::atomic<bool> g_bLetSend{false};
+std::uint32_t WaitingProc(std::intptr_t) {
+  g_bAdapterWait = 1;
+  while (!g_bLetSend && g_nRunState != RUN_STOPPED) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (g_nRunState == RUN_STOPPED) {
+    g_bAdapterWait = 0;
+    return 0;
+  }
+  g_bSending = 1;
+  g_dwFileLength = 0x10000;
+  g_dwPacketNo = 1;
+  g_bAdapterWait = 0;  // the first datagram goes out
+  while (g_bSending == 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return 0;
+}
+
+}  // namespace
+
+// While the worker waits for its adapter the datagram field says so, in the operator's
+// language; the first datagram, or Stop, takes the text away. Nothing else changes.
+TEST_F(FlowTest, TheCountersSayWhileTheWorkerWaitsForItsAdapter) {
+  g_pfnTransmissionProc = &WaitingProc;
+  struct Case {
+    const char* name;
+    bool bSendAtLast;  // else Stop ends the wait
+  } cases[] = {{"the first datagram ends the wait", true}, {"Stop ends the wait", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dir.FreshRuntime();
+    std::filesystem::remove(dir.Path("ip.bak"));  // English again
+    ResetTransmissionState();
+    g_bLetSend = false;
+    Run([&](HeadlessWindow& w) {
+      Choose(w, good);
+      ASSERT_TRUE(w.Click(IDC_BTN_START));
+      ASSERT_TRUE(WaitFor([] { return g_bAdapterWait == 1; }));
+      ASSERT_TRUE(w.TickTimer(1));
+      EXPECT_EQ(w.Control(IDC_EDIT_PACKETNO).text, "Waiting");
+      EXPECT_EQ(w.Control(IDC_EDIT_SENDTIME).text, "");
+      EXPECT_EQ(ControlsOf(w), kSending);  // Stop still ends it
+      if (c.bSendAtLast) {
+        // In Chinese from the next tick on.
+        ASSERT_TRUE(w.SelectItem(IDC_COMBO_LANGUAGE, 1));
+        ASSERT_TRUE(w.TickTimer(1));
+        EXPECT_EQ(w.Control(IDC_EDIT_PACKETNO).text, "等待网卡");
+        // A retry the worker reported keeps the text (the result's refresh comes first).
+        g_nResult = TX_RETRY;
+        ASSERT_TRUE(w.TickTimer(1));
+        EXPECT_EQ(w.Control(IDC_EDIT_PACKETNO).text, "等待网卡");
+        EXPECT_EQ(ControlsOf(w), kSending);
+        g_nResult = 0;
+        g_bLetSend = true;
+        ASSERT_TRUE(WaitFor([] { return g_bAdapterWait == 0 && g_dwPacketNo == 1; }));
+        ASSERT_TRUE(w.TickTimer(1));
+        EXPECT_EQ(w.Control(IDC_EDIT_PACKETNO).text, "1");
+        EXPECT_EQ(w.Control(IDC_EDIT_SENDTIME).text, "0");
+        ASSERT_TRUE(w.Click(IDC_BTN_STOP));
+        EXPECT_EQ(w.Control(IDC_EDIT_PACKETNO).text, "1");
+      } else {
+        ASSERT_TRUE(w.Click(IDC_BTN_STOP));
+        EXPECT_EQ(w.Control(IDC_EDIT_PACKETNO).text, "");  // what it showed before the wait
+        EXPECT_EQ(ControlsOf(w), kIdleReady);
+      }
+      EXPECT_TRUE(WaitFor([] { return TransmissionWorkersRunning() == 0; }));
+    });
+    EXPECT_TRUE(host.MessageBoxes().empty()) << LastBox();
+  }
+}
+
+// The real worker on an empty adapter box (an index that names no adapter) waits, and the
+// window says so until Stop.
+TEST_F(FlowTest, TheRealWorkerWithoutAnAdapterShowsTheWait) {
+  g_pfnTransmissionProc = &TransmissionThreadProc;
+  g_adapters.clear();
+  Run([&](HeadlessWindow& w) {
+    Choose(w, good);
+    ASSERT_EQ(w.Control(IDC_COMBO_NIC).curSel, platform::CB_ERR);
+    ASSERT_TRUE(w.Click(IDC_BTN_START));
+    ASSERT_TRUE(WaitFor([] { return g_bAdapterWait == 1; }));
+    ASSERT_TRUE(w.TickTimer(1));
+    EXPECT_EQ(w.Control(IDC_EDIT_PACKETNO).text, "Waiting");
+    EXPECT_EQ(ControlsOf(w), kSending);
+    EXPECT_EQ(w.Focus(), IDC_BTN_STOP);
+    ASSERT_TRUE(w.Click(IDC_BTN_STOP));
+    EXPECT_EQ(w.Control(IDC_EDIT_PACKETNO).text, "");
+    EXPECT_TRUE(WaitFor([] { return TransmissionWorkersRunning() == 0; }));
+    EXPECT_EQ(g_bAdapterWait.load(), 0);
+  });
+}

@@ -83,11 +83,28 @@ TEST_F(Win32WindowTest, MainWindowAboutBoxAndKeys) {
     EXPECT_EQ(w.ComboItems(IDC_COMBO_NIC),
               (std::vector<std::string>{"Intel(R) PRO/1000 MT Network Connection...IP:192.168.1.20"}));
     EXPECT_EQ(w.FocusId(), IDC_COMBO_NIC);  // the first tab stop
+    EXPECT_EQ(w.Dialog().GetFocusControl(), IDC_COMBO_NIC);
+
+    // The focus as the handlers move it: WM_NEXTDLGCTL gives it to a control; a control
+    // disabled while it has it still counts as the focus (the handler then moves it on).
+    w.Dialog().GotoDlgCtrl(IDC_BTN_OPEN);
+    EXPECT_EQ(w.FocusId(), IDC_BTN_OPEN);
+    w.Dialog().EnableControl(IDC_BTN_OPEN, false);
+    EXPECT_EQ(w.Dialog().GetFocusControl(), IDC_BTN_OPEN);
+    w.Dialog().EnableControl(IDC_BTN_OPEN, true);
+    w.Dialog().GotoDlgCtrl(IDC_BTN_REFRESH);
+    EXPECT_EQ(w.FocusId(), IDC_BTN_REFRESH);
+    EXPECT_EQ(w.Dialog().GetFocusControl(), IDC_BTN_REFRESH);
+    // A disabled path field with a path in it, for the look in the screenshot.
+    w.Dialog().SetDlgItemText(IDC_EDIT_PATH, "C:\\Firmware\\ZR880\\upgrade.bin");
+    w.Dialog().SetDlgItemText(IDC_EDIT_PACKETNO, "4294967294");
+    w.Dialog().GotoDlgCtrl(IDC_COMBO_NIC);
 
     std::vector<std::string> menu = w.SystemMenu();
     ASSERT_GE(menu.size(), 2u);
     EXPECT_EQ(menu[menu.size() - 2], "-");
     EXPECT_EQ(menu.back(), "About KAV(&A)...");
+    w.ProcessEvents(100);
     EXPECT_TRUE(w.SaveScreenshot(g_shots + "/win32_main_window.bmp"));
 
     // System commands 16 to 31 open the About box; Enter (OK is its default button) ends it.
