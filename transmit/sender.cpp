@@ -354,6 +354,7 @@ std::uint32_t TransmissionThreadProc(std::intptr_t param) {
       const std::uint64_t sentBefore = g_qwDatagramsSent.load();
       result = SendFileLoop(s);
       t_sendingOn = {};
+      if (result == TX_RETRY) g_dwRetryCount.fetch_add(1);
       g_nResult = result;
       if (result != TX_RETRY) return static_cast<std::uint32_t>(result);
       // It was sending: set up again at once, and slowly again only if that fails.

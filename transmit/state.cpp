@@ -18,6 +18,7 @@ std::atomic<std::uint32_t> g_dwFileCrc{0};
 std::atomic<std::uint32_t> g_dwGroupAddr{0};
 std::atomic<std::int32_t> g_bAdapterWait{0};
 std::atomic<std::uint64_t> g_qwDatagramsSent{0};
+std::atomic<std::uint32_t> g_dwRetryCount{0};
 
 char g_szFilePath[kFilePathSize];
 char g_szGroupAddr[kGroupAddrSize];
@@ -41,6 +42,7 @@ void ResetTransmissionState() {
   g_dwGroupAddr = 0;
   g_bAdapterWait = 0;
   g_qwDatagramsSent = 0;
+  g_dwRetryCount = 0;
   std::memset(g_szFilePath, 0, sizeof g_szFilePath);
   std::memset(g_szGroupAddr, 0, sizeof g_szGroupAddr);
   std::memset(g_szInterval, 0, sizeof g_szInterval);

@@ -55,6 +55,10 @@ extern std::atomic<std::int32_t> g_bAdapterWait;
 // Datagrams sent whole since the process started, by every worker: how the command line and
 // the worker itself tell whether a set-up led to any sending.
 extern std::atomic<std::uint64_t> g_qwDatagramsSent;
+// Send loops ended by a datagram that could not be sent (result TX_RETRY), by every worker
+// since the process started: how a reader tells that one failed without taking g_nResult
+// back (the window leaves TX_RETRY there).
+extern std::atomic<std::uint32_t> g_dwRetryCount;
 
 extern char g_szFilePath[kFilePathSize];
 extern char g_szGroupAddr[kGroupAddrSize];
