@@ -41,6 +41,7 @@ struct SendOptions {
   std::string passes = "0";  // a whole number (0: until interrupted), or "auto": planned
   PlanFigures figures;       // for --passes auto
   bool json = false;
+  bool verbose = false;      // -v: which adapter, which scheduling the sending thread got
   double giveUpAfter = 0;    // seconds of outage after which to stop; 0: never
   bool force = false;
 };
@@ -229,6 +230,14 @@ class SendReport {
     adapter_ = adapter;
     passesWanted_ = passesWanted;
   }
+  // How the sending thread is scheduled ("realtime", "normal-short-slice", "normal"): in the
+  // started event, and on a line of its own with -v.
+  void SetScheduling(const char* mode) {
+    scheduling_ = mode;
+    if (o_.verbose)
+      platform::PrintText(stderr, "upgrade-cli: sending from adapter %s; the sending thread's scheduling: %s\n",
+                          adapter_.c_str(), scheduling_.c_str());
+  }
   ProgressLine& Bar() { return bar_; }
 
   // A line on standard error that ends the run before the worker started, and the finished
@@ -258,6 +267,7 @@ class SendReport {
           JsonObject object = Begin("started");
           object.Text("file", o_.file)
               .Text("adapter", adapter_)
+              .Text("scheduling", scheduling_)
               .Whole("bytes", g_hdrTemplate.dwTotalLen)
               .Whole("chunks", g_hdrTemplate.dwPacketCount)
               .Whole("passes_wanted", passesWanted_)
@@ -387,6 +397,7 @@ class SendReport {
   bool json_;
   bool logLines_;
   std::string adapter_;
+  std::string scheduling_ = "normal";
   std::uint32_t passesWanted_ = 0;
   ProgressLine bar_;
   std::int64_t lastLine_ = 0;
@@ -485,6 +496,7 @@ int RunSend(const SendOptions& o) {
     g_events = nullptr;
     return report.Refuse(1, "upgrade-cli: cannot start the sending thread");
   }
+  report.SetScheduling(platform::SchedulingModeName(worker->Scheduling()));
   for (const STxEvent& e : happened) report.Event(e, events);
 
   while (!g_workerDone.load()) {
@@ -580,6 +592,9 @@ void AddSendCommand(CLI::App& app, int& status) {
                 "Write the run's events on standard output, one JSON object a line: plan, started,\n"
                 "pass_complete, outage_begun, outage_ended, file_changed, stopped, finished");
   cmd->add_flag("--force", opts->force, "Set the force-upgrade flag in every datagram");
+  cmd->add_flag("-v,--verbose", opts->verbose,
+                "Say which adapter sends and how the sending thread is scheduled: realtime,\n"
+                "normal-short-slice or normal (see the README on granting real time)");
   cmd->add_option("--lang", opts->lang, "Language of the messages: en (default) or zh")
       ->check(CLI::IsMember({"en", "zh"}));
   cmd->add_option("FILE", opts->file, "The upgrade file")->required();
