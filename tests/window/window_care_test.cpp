@@ -22,7 +22,7 @@
 #include <map>
 #include <thread>
 
-#include "../dialog/scratch.h"
+#include "window_support.h"
 #include "platform/dialog.h"
 #include "platform/qt/qt_host.h"
 #include "res/artwork.h"
@@ -38,8 +38,7 @@
 
 namespace {
 
-std::string g_strRar;
-const char* TestRar() { return g_strRar.c_str(); }
+using window_test::g_strRar;
 
 platform::AdapterListStatus NoAdapters(std::vector<platform::AdapterInfo>& out) {
   out.clear();
@@ -94,17 +93,11 @@ std::string ScaleName() {
 class WindowCareTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static int argc = 1;
-    static char name[] = "window_care_test";
-    static char* argv[] = {name, nullptr};
-    platform::qt::InstallHost(argc, argv);
+    window_test::InstallOffscreenHost("window_care_test");
   }
   void SetUp() override {
     ResetTransmissionState();
-    g_strRar = dir.Path("rar");
-    ScratchFolder::Write(g_strRar, "archiver");
-    g_pfnDefaultArchiveToolPath = &TestRar;
+    window_test::PlaceArchiveTool(dir);
     g_pfnListAdapters = &TwoAdapters;
     mkfile::SPackagePlan p;
     p.strVersion = "2.4.1";

@@ -14,7 +14,7 @@
 
 #include <cstdlib>
 
-#include "../dialog/scratch.h"
+#include "window_support.h"
 #include "platform/dialog.h"
 #include "platform/qt/qt_host.h"
 #include "tools/mkfile/builder.h"
@@ -27,8 +27,6 @@
 
 namespace {
 
-std::string g_strRar;
-const char* TestRar() { return g_strRar.c_str(); }
 
 // Outside the segment the window lists adapters of the test's making; inside it, the
 // segment's own (v0 is the sender's).
@@ -70,17 +68,11 @@ mkfile::CFileImage Package(const char* version = "2.4.1") {
 class WindowFlowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static int argc = 1;
-    static char name[] = "window_flow_test";
-    static char* argv[] = {name, nullptr};
-    platform::qt::InstallHost(argc, argv);
+    window_test::InstallOffscreenHost("window_flow_test");
   }
   void SetUp() override {
     ResetTransmissionState();
-    g_strRar = dir.Path("rar");
-    ScratchFolder::Write(g_strRar, "archiver");
-    g_pfnDefaultArchiveToolPath = &TestRar;
+    window_test::PlaceArchiveTool(dir);
     path = dir.Path("upgrade.bin");
     ASSERT_TRUE(Package().WriteTo(path));
   }

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "../dialog/scratch.h"
+#include "window_support.h"
 #include "platform/dialog.h"
 #include "platform/qt/qt_host.h"
 #include "res/dialogs.h"
@@ -31,25 +31,16 @@ platform::AdapterListStatus FakeList(std::vector<platform::AdapterInfo>& out) {
   return platform::AdapterListStatus::Ok;
 }
 
-// The archive tool at a place of the test's making, so that start-up asks nothing.
-std::string g_strRar;
-const char* TestRar() { return g_strRar.c_str(); }
 
 class WindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static int argc = 1;
-    static char name[] = "window_test";
-    static char* argv[] = {name, nullptr};
-    platform::qt::InstallHost(argc, argv);
+    window_test::InstallOffscreenHost("window_test");
   }
   void SetUp() override {
     ResetTransmissionState();
     g_pfnListAdapters = &FakeList;
-    g_strRar = dir.Path("rar");
-    ScratchFolder::Write(g_strRar, "archiver");
-    g_pfnDefaultArchiveToolPath = &TestRar;
+    window_test::PlaceArchiveTool(dir);
   }
   void TearDown() override {
     g_pfnListAdapters = &platform::ListAdapters;
