@@ -40,7 +40,9 @@ grep -qF "adapter ${bare#*$'\t'} has no IPv4 address" bare.txt || { cat bare.txt
 "$devsim" -i v1 --name wine -o received.bin --timeout 40 > device.txt 2>&1 &
 device=$!
 sleep 0.5
-"$WINE" "$cli" send --adapter 10.77.0.1 --passes 2 up.bin > send_out.txt 2> send.txt || { cat send.txt; fail "send ended with $?"; }
+status=0
+"$WINE" "$cli" send --adapter 10.77.0.1 --passes 2 up.bin > send_out.txt 2> send.txt || status=$?
+[ $status -eq 0 ] || { cat send.txt; fail "send ended with $status"; }
 cat send.txt
 grep -qF "2 complete pass(es) sent" send.txt || fail "the sender did not report two passes"
 wait "$device" || { cat device.txt; fail "the device did not get the file"; }
@@ -57,8 +59,9 @@ file="固件 测试/Prüfung.bin"
 "$devsim" -i v1 --name wine-unicode -o received-unicode.bin --timeout 40 > device-unicode.txt 2>&1 &
 device=$!
 sleep 0.5
-"$WINE" "$cli" send --adapter 10.77.0.1 --passes 1 --lang zh "$file" > send-unicode_out.txt 2> send-unicode.txt \
-  || { cat send-unicode.txt; fail "send of $file ended with $?"; }
+status=0
+"$WINE" "$cli" send --adapter 10.77.0.1 --passes 1 --lang zh "$file" > send-unicode_out.txt 2> send-unicode.txt || status=$?
+[ $status -eq 0 ] || { cat send-unicode.txt; fail "send of $file ended with $status"; }
 grep -qF "1 complete pass(es) sent" send-unicode.txt || fail "the sender did not report one pass of $file"
 wait "$device" || { cat device-unicode.txt; fail "the device did not get $file"; }
 cmp "$file" received-unicode.bin || fail "the device holds other bytes than $file"
