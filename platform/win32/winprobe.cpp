@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -59,10 +60,13 @@ HWND WaitFor(const std::wstring& title, double seconds) {
   }
 }
 
+// WM_GETTEXT rather than GetWindowTextW, which gives another process's edit field's caption,
+// not its text.
 std::string Text(HWND h) {
   wchar_t text[1024] = L"";
-  int n = GetWindowTextW(h, text, 1024);
-  return Narrow(text, n);
+  DWORD_PTR n = 0;
+  if (!SendMessageTimeoutW(h, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &n)) n = 0;
+  return Narrow(text, static_cast<int>(std::min<DWORD_PTR>(n, 1023)));
 }
 
 std::string ClassOf(HWND h) {

@@ -3,10 +3,12 @@
 # window "Upgrade Tool(ZR880)" with its controls in their first state; a second copy shows
 # "One instance of upgrade tool is running!" (in Chinese when the settings say so) and ends
 # with status 0, leaving the first copy running; once the first copy has closed, a new start
-# shows the window again. Screenshots land in OUTDIR.
-#   window_wine.sh UPGRADE_EXE WINPROBE_EXE OUTDIR [WIN32_WINDOW_TEST_EXE]
+# shows the window again. With the Windows fixture builder given, the first copy also opens a
+# package in a folder named "固件 测试" through its Open button and the system's file dialog,
+# and shows its version. Screenshots land in OUTDIR.
+#   window_wine.sh UPGRADE_EXE WINPROBE_EXE OUTDIR [WIN32_WINDOW_TEST_EXE [MKFILE_EXE]]
 set -euo pipefail
-upgrade=$1 probe=$2 out=$3 hosttest=${4:-}
+upgrade=$1 probe=$2 out=$3 hosttest=${4:-} mkfile=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine_env.sh"
 command -v Xvfb >/dev/null || { echo "SKIP: Xvfb is not installed"; exit 77; }
@@ -30,6 +32,8 @@ cleanup() {
 trap cleanup EXIT
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$disp" ] && break; sleep 0.1; done
 
+# Wine keeps Linux file names in the locale's character set: UTF-8 here, as on any desktop.
+export LC_ALL=C.UTF-8
 wine_setup "$out/wineprefix-window"
 wine_window_look
 
@@ -62,6 +66,33 @@ grep -q '^1043 [01] 0 ComboBox|' controls.txt || fail "the policy box is not hid
 grep -q '^1060 1 1 Button|YES$' controls.txt || fail "the force check box"
 grep -q '^1006 1 1 msctls_progress32|' controls.txt || fail "the progress bar"
 shot window_main.png
+
+# Open, the system's file dialog, a package in a folder named in Chinese: the path and the
+# version line show, and Start is enabled.
+if [ -n "$mkfile" ]; then
+  mkdir -p "固件 测试"
+  "$WINE" "$mkfile" package --version "V3 测试" --unit ROUTER,info=1000 --unit BOOT,info=70000 "固件 测试/V3 固件.bin" \
+    || fail "upgrade-mkfile.exe cannot write into \"固件 测试\""
+  winfile=$(winepath -w "$run/固件 测试/V3 固件.bin" 2>/dev/null)
+  "$WINE" "$probe" press "$title" 1000
+  "$WINE" "$probe" wait "Open" 60 || fail "Open shows no file dialog"
+  sleep 1
+  # The dialog's file name box (cmb13), then its Open button (IDOK).
+  "$WINE" "$probe" settext "Open" 1148 "$winfile" || fail "the file dialog has no file name box"
+  "$WINE" "$probe" press "Open" 1
+  "$WINE" "$probe" gone "Open" 30 || fail "the file dialog stays open"
+  opened=""
+  for _ in $(seq 100); do
+    "$WINE" "$probe" controls "$title" > opened.txt
+    grep -q '^1044 1 1 Static|.*V3 测试' opened.txt && { opened=1; break; }
+    sleep 0.2
+  done
+  echo "--- controls after the Chinese path was opened"; cat opened.txt
+  [ -n "$opened" ] || fail "no version line for the file in \"固件 测试\""
+  grep -qF "1001 " opened.txt && grep "^1001 " opened.txt | grep -qF "$winfile" || fail "the path field does not show $winfile"
+  grep -q '^1007 1 1 Button|Start$' opened.txt || fail "Start is not enabled for the opened file"
+  shot window_chinese_path.png
+fi
 
 # A second copy, English.
 "$WINE" "$upgrade" & second=$!; pids+=("$second")
