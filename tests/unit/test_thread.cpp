@@ -83,16 +83,19 @@ std::uint32_t SpinUntilDemoted(std::intptr_t) {
 }
 
 // A real-time worker that holds the processor without pausing is put back to normal
-// scheduling after its budget (half a second), and says so.
+// scheduling after its budget (half a second), and says so; so is the next one, although the
+// kernel raised the process's soft limit by a second when it sent the first SIGXCPU.
 TEST(WorkerScheduling, WatchdogEndsARunawayRealtimeThread) {
   if (!RealtimeAllowed()) GTEST_SKIP() << "this process may not use real-time scheduling";
-  auto t = platform::StartWorkerThread(SpinUntilDemoted, 0, platform::ThreadPriority::Normal);
-  ASSERT_NE(t, nullptr);
-  ASSERT_EQ(t->Scheduling(), platform::SchedulingMode::Realtime);
-  const std::uint32_t ms = t->Join();
-  EXPECT_GE(ms, 450u);
-  EXPECT_LT(ms, 2000u);
-  EXPECT_EQ(t->Scheduling(), platform::SchedulingMode::Normal);
+  for (int run = 1; run <= 2; ++run) {
+    auto t = platform::StartWorkerThread(SpinUntilDemoted, 0, platform::ThreadPriority::Normal);
+    ASSERT_NE(t, nullptr);
+    ASSERT_EQ(t->Scheduling(), platform::SchedulingMode::Realtime);
+    const std::uint32_t ms = t->Join();
+    EXPECT_GE(ms, 450u) << "run " << run;
+    EXPECT_LT(ms, 1200u) << "run " << run;
+    EXPECT_EQ(t->Scheduling(), platform::SchedulingMode::Normal) << "run " << run;
+  }
 }
 
 }  // namespace
