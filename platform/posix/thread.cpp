@@ -10,10 +10,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <future>
 #include <system_error>
 #include <thread>
+
+#include "platform/posix/realtimekit.h"
 
 namespace platform {
 namespace {
@@ -90,13 +93,37 @@ bool SetRealtimeBudget(rlim_t hardCap) {
   return rt.rlim_cur > 0 && setrlimit(RLIMIT_RTTIME, &rt) == 0;
 }
 
+// How the calling thread asked for real time.
+enum class RealtimeRequest { Granted, Refused, Failed };
+
 // SCHED_FIFO at the lowest priority for the calling thread, not inherited by children; the
 // kernel refuses (EPERM) a process without the right, and nothing changes then.
-bool EnterRealtime() {
-  if (!ArmWatchdog() || !SetRealtimeBudget(RLIM_INFINITY)) return false;
+RealtimeRequest EnterRealtime() {
+  if (!SetRealtimeBudget(RLIM_INFINITY)) return RealtimeRequest::Failed;
   sched_param p{};
   p.sched_priority = kRealtimePriority;
-  return sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &p) == 0;
+  if (sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &p) == 0) return RealtimeRequest::Granted;
+  return errno == EPERM ? RealtimeRequest::Refused : RealtimeRequest::Failed;
+}
+
+// The longest RealtimeKit may take to answer, all steps together: the thread's start waits
+// for it.
+constexpr std::chrono::milliseconds kRealtimeKitWait{1000};
+
+// RealtimeKit's condition: the hard RLIMIT_RTTIME at most its RTTimeUSecMax.
+bool MeetRealtimeKitLimit(long long rttimeUsecMax) {
+  return rttimeUsecMax > 0 && SetRealtimeBudget(static_cast<rlim_t>(rttimeUsecMax));
+}
+
+// Real time from RealtimeKit at the same priority, for a process the kernel refused it;
+// RealtimeKit's default is SCHED_RR, which at one priority differs from SCHED_FIFO only among
+// threads of that priority. Read back before it is reported.
+bool EnterRealtimeThroughRealtimeKit() {
+  const auto tid = static_cast<pid_t>(syscall(SYS_gettid));
+  if (AskRealtimeKit(tid, kRealtimePriority, MeetRealtimeKitLimit, kRealtimeKitWait) != RealtimeKitAnswer::Granted)
+    return false;
+  const int policy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+  return policy == SCHED_FIFO || policy == SCHED_RR;
 }
 
 // A thread that sleeps most of the time and must wake on time asks the scheduler for a
@@ -116,8 +143,13 @@ bool RequestShortSlice() {
   return attr.sched_runtime == kShortSliceNs;
 }
 
+// Real time where the process may have it, else from RealtimeKit; only with the watchdog.
 SchedulingMode EnterSendingScheduling() {
-  if (EnterRealtime()) return SchedulingMode::Realtime;
+  if (ArmWatchdog()) {
+    const RealtimeRequest direct = EnterRealtime();
+    if (direct == RealtimeRequest::Granted) return SchedulingMode::Realtime;
+    if (direct == RealtimeRequest::Refused && EnterRealtimeThroughRealtimeKit()) return SchedulingMode::RealtimeKit;
+  }
   if (RequestShortSlice()) return SchedulingMode::NormalShortSlice;
   return SchedulingMode::Normal;
 }
