@@ -10,7 +10,7 @@
 // build nor its package needs one, and where the library, the system bus or the service is
 // missing the caller quietly goes on without real time. Every step runs asynchronously against
 // one deadline, so a bus that takes the connection and never answers holds the thread no
-// longer than that (sd-bus's own blocking calls wait 25 s, and its authentication longer).
+// longer than that (sd-bus's own blocking calls wait 25 s, and its authentication 90 s).
 #include "platform/posix/realtimekit.h"
 
 #include <dlfcn.h>
@@ -25,8 +25,8 @@
 namespace platform {
 namespace {
 
-// sd-bus's types and functions as sd-bus.h declares them (libsystemd.so.0; the asynchronous
-// method call since systemd 240).
+// sd-bus's types and the functions used, as sd-bus.h declares them; a libsystemd.so.0 that
+// lacks one counts as missing.
 struct SdBus;
 struct SdBusMessage;
 struct SdBusSlot;
