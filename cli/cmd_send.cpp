@@ -230,8 +230,8 @@ class SendReport {
     adapter_ = adapter;
     passesWanted_ = passesWanted;
   }
-  // How the sending thread is scheduled ("realtime", "normal-short-slice", "normal"): in the
-  // started event, and on a line of its own with -v.
+  // How the sending thread is scheduled ("realtime", "realtime-rtkit", "normal-short-slice",
+  // "normal"): in the started event, and on a line of its own with -v.
   void SetScheduling(const char* mode) {
     scheduling_ = mode;
     if (o_.verbose)
@@ -594,7 +594,8 @@ void AddSendCommand(CLI::App& app, int& status) {
   cmd->add_flag("--force", opts->force, "Set the force-upgrade flag in every datagram");
   cmd->add_flag("-v,--verbose", opts->verbose,
                 "Say which adapter sends and how the sending thread is scheduled: realtime,\n"
-                "normal-short-slice or normal (see the README on granting real time)");
+                "realtime-rtkit (granted by RealtimeKit), normal-short-slice or normal (see the\n"
+                "README on granting real time)");
   cmd->add_option("--lang", opts->lang, "Language of the messages: en (default) or zh")
       ->check(CLI::IsMember({"en", "zh"}));
   cmd->add_option("FILE", opts->file, "The upgrade file")->required();

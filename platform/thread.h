@@ -7,14 +7,15 @@
 namespace platform {
 
 // Lowest: the weakest normal priority. Normal: the sending worker's scheduling, the best
-// the system grants without asking anyone: real time at a low priority where the process may
-// have it (Linux: root, CAP_SYS_NICE or RLIMIT_RTPRIO above 0), else normal priority with
+// the system grants: real time at a low priority where the process may have it (Linux: root,
+// CAP_SYS_NICE or RLIMIT_RTPRIO above 0) or RealtimeKit grants it, else normal priority with
 // the short slice where the kernel honours it, else plain normal priority.
 enum class ThreadPriority { Lowest, Normal };
 
-// What a started thread got; SchedulingModeName gives "realtime", "normal-short-slice" or
-// "normal" (the command line prints it).
-enum class SchedulingMode { Normal, NormalShortSlice, Realtime };
+// What a started thread got; SchedulingModeName gives "realtime", "realtime-rtkit" (real time
+// granted by RealtimeKit, the desktop's service for it, where the process itself may not have
+// it), "normal-short-slice" or "normal" (the command line prints it).
+enum class SchedulingMode { Normal, NormalShortSlice, Realtime, RealtimeKit };
 const char* SchedulingModeName(SchedulingMode mode);
 
 using ThreadProc = std::uint32_t (*)(std::intptr_t param);

@@ -22,6 +22,7 @@ TESTS=(
   g++-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 xvfb xauth x11-utils imagemagick   # Windows build and its tests
   xdotool twm                                    # the window's first start under a private X server
   tshark tcpdump python3                         # the dissector's tests, captures, JSON read by the e2e tests
+  dbus-daemon libsystemd-dev                     # RealtimeKit's test: a private bus, the stand-in service (sd-bus)
   file groff-base unzip lintian desktop-file-utils   # packages: CPack's library scan, man pages as text, checks
 )
 purpose=${1:-tests}

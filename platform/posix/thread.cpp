@@ -7,12 +7,16 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <future>
 #include <system_error>
 #include <thread>
+
+#include "platform/posix/realtimekit.h"
 
 namespace platform {
 namespace {
@@ -56,23 +60,15 @@ void OnRealtimeBudgetSpent(int) {
   errno = saved;
 }
 
-// Installs the handler and caps RLIMIT_RTTIME, once per process; false when another part
-// of the program handles SIGXCPU, or a processor-time limit also raises it (the handler
-// would then swallow that signal), so that real time is not used.
+// Installs the handler, once per process; false when another part of the program handles
+// SIGXCPU, or a processor-time limit also raises it (the handler would then swallow that
+// signal), so that real time is not used.
 bool ArmWatchdog() {
   static const bool armed = [] {
     rlimit cpu{};
     if (getrlimit(RLIMIT_CPU, &cpu) != 0 || cpu.rlim_cur != RLIM_INFINITY) return false;
     struct sigaction old {};
     if (sigaction(SIGXCPU, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) return false;
-    rlimit rt{};
-    if (getrlimit(RLIMIT_RTTIME, &rt) != 0) return false;
-    if (rt.rlim_cur == RLIM_INFINITY || rt.rlim_cur > kRealtimeBudgetMicroseconds) {
-      rt.rlim_cur = rt.rlim_max == RLIM_INFINITY || rt.rlim_max > kRealtimeBudgetMicroseconds
-                        ? kRealtimeBudgetMicroseconds
-                        : rt.rlim_max;
-      if (setrlimit(RLIMIT_RTTIME, &rt) != 0) return false;
-    }
     struct sigaction sa {};
     sa.sa_handler = OnRealtimeBudgetSpent;
     sigemptyset(&sa.sa_mask);
@@ -82,13 +78,52 @@ bool ArmWatchdog() {
   return armed;
 }
 
+// Sets RLIMIT_RTTIME before a thread enters real time. The hard limit, at which the kernel
+// kills the whole process, is lowered to hardCap where it is above (for good: the process
+// cannot raise it again). The soft limit, at which the watchdog's SIGXCPU comes, is at most
+// the budget, and at most three quarters of a finite hard limit, so that the thread is back to
+// normal scheduling well before. Set for every thread, as the kernel raises the soft limit by
+// a second each time it sends SIGXCPU.
+bool SetRealtimeBudget(rlim_t hardCap) {
+  rlimit rt{};
+  if (getrlimit(RLIMIT_RTTIME, &rt) != 0) return false;
+  rt.rlim_max = std::min(rt.rlim_max, hardCap);  // RLIM_INFINITY is the largest rlim_t
+  rt.rlim_cur = std::min(rt.rlim_cur, kRealtimeBudgetMicroseconds);
+  if (rt.rlim_max != RLIM_INFINITY) rt.rlim_cur = std::min(rt.rlim_cur, rt.rlim_max - rt.rlim_max / 4);
+  return rt.rlim_cur > 0 && setrlimit(RLIMIT_RTTIME, &rt) == 0;
+}
+
+// How the calling thread asked for real time.
+enum class RealtimeRequest { Granted, Refused, Failed };
+
 // SCHED_FIFO at the lowest priority for the calling thread, not inherited by children; the
 // kernel refuses (EPERM) a process without the right, and nothing changes then.
-bool EnterRealtime() {
-  if (!ArmWatchdog()) return false;
+RealtimeRequest EnterRealtime() {
+  if (!SetRealtimeBudget(RLIM_INFINITY)) return RealtimeRequest::Failed;
   sched_param p{};
   p.sched_priority = kRealtimePriority;
-  return sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &p) == 0;
+  if (sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &p) == 0) return RealtimeRequest::Granted;
+  return errno == EPERM ? RealtimeRequest::Refused : RealtimeRequest::Failed;
+}
+
+// The longest RealtimeKit may take to answer, all steps together: the thread's start waits
+// for it.
+constexpr std::chrono::milliseconds kRealtimeKitWait{1000};
+
+// RealtimeKit's condition: the hard RLIMIT_RTTIME at most its RTTimeUSecMax.
+bool MeetRealtimeKitLimit(long long rttimeUsecMax) {
+  return rttimeUsecMax > 0 && SetRealtimeBudget(static_cast<rlim_t>(rttimeUsecMax));
+}
+
+// Real time from RealtimeKit at the same priority, for a process the kernel refused it;
+// RealtimeKit's default is SCHED_RR, which at one priority differs from SCHED_FIFO only among
+// threads of that priority. Read back before it is reported.
+bool EnterRealtimeThroughRealtimeKit() {
+  const auto tid = static_cast<pid_t>(syscall(SYS_gettid));
+  if (AskRealtimeKit(tid, kRealtimePriority, MeetRealtimeKitLimit, kRealtimeKitWait) != RealtimeKitAnswer::Granted)
+    return false;
+  const int policy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+  return policy == SCHED_FIFO || policy == SCHED_RR;
 }
 
 // A thread that sleeps most of the time and must wake on time asks the scheduler for a
@@ -108,8 +143,13 @@ bool RequestShortSlice() {
   return attr.sched_runtime == kShortSliceNs;
 }
 
+// Real time where the process may have it, else from RealtimeKit; only with the watchdog.
 SchedulingMode EnterSendingScheduling() {
-  if (EnterRealtime()) return SchedulingMode::Realtime;
+  if (ArmWatchdog()) {
+    const RealtimeRequest direct = EnterRealtime();
+    if (direct == RealtimeRequest::Granted) return SchedulingMode::Realtime;
+    if (direct == RealtimeRequest::Refused && EnterRealtimeThroughRealtimeKit()) return SchedulingMode::RealtimeKit;
+  }
   if (RequestShortSlice()) return SchedulingMode::NormalShortSlice;
   return SchedulingMode::Normal;
 }

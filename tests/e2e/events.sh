@@ -36,7 +36,7 @@ for e in events:
         assert isinstance(e.get(count), int) and e[count] >= 0, e
 # The order: started first, then passes and outages, the stop after the third pass, finished last.
 assert names[0] == "started" and names[-2:] == ["stopped", "finished"], names
-assert events[0]["scheduling"] in ("realtime", "normal-short-slice", "normal"), events[0]
+assert events[0]["scheduling"] in ("realtime", "realtime-rtkit", "normal-short-slice", "normal"), events[0]
 assert set(names) <= {"started", "pass_complete", "outage_begun", "outage_ended", "stopped", "finished"}, names
 start = events[0]
 assert (start["adapter"], start["bytes"], start["chunks"], start["passes_wanted"]) == ("v0", 2000000, 1954, 3), start

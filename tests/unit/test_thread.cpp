@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 
 #include "platform/thread.h"
 
@@ -28,6 +29,7 @@ bool RealtimeAllowed() {
 
 TEST(WorkerScheduling, ModeNames) {
   EXPECT_STREQ(platform::SchedulingModeName(platform::SchedulingMode::Realtime), "realtime");
+  EXPECT_STREQ(platform::SchedulingModeName(platform::SchedulingMode::RealtimeKit), "realtime-rtkit");
   EXPECT_STREQ(platform::SchedulingModeName(platform::SchedulingMode::NormalShortSlice), "normal-short-slice");
   EXPECT_STREQ(platform::SchedulingModeName(platform::SchedulingMode::Normal), "normal");
 }
@@ -42,11 +44,13 @@ TEST(WorkerScheduling, RealtimeWhereAllowed) {
   EXPECT_EQ(t->Join(), static_cast<std::uint32_t>(SCHED_FIFO | SCHED_RESET_ON_FORK) << 8 | 1u);
 }
 
-// A process that may not (RLIMIT_RTPRIO 0, not root) gets a normal-priority worker that says so.
+// A process that may not (RLIMIT_RTPRIO 0, not root) gets a normal-priority worker that says so
+// (where no RealtimeKit answers: the system bus's address leads nowhere).
 TEST(WorkerScheduling, FallBackWhenRealtimeIsRefused) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/system_bus_socket", 1);
     rlimit none{0, 0};
     if (setrlimit(RLIMIT_RTPRIO, &none) != 0) _exit(100);
     if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(101);
@@ -57,7 +61,8 @@ TEST(WorkerScheduling, FallBackWhenRealtimeIsRefused) {
     switch (t->Scheduling()) {
       case platform::SchedulingMode::Normal: _exit(0);
       case platform::SchedulingMode::NormalShortSlice: _exit(1);
-      case platform::SchedulingMode::Realtime: _exit(104);
+      case platform::SchedulingMode::Realtime:
+      case platform::SchedulingMode::RealtimeKit: _exit(104);
     }
     _exit(105);
   }
@@ -83,16 +88,19 @@ std::uint32_t SpinUntilDemoted(std::intptr_t) {
 }
 
 // A real-time worker that holds the processor without pausing is put back to normal
-// scheduling after its budget (half a second), and says so.
+// scheduling after its budget (half a second), and says so; so is the next one, although the
+// kernel raised the process's soft limit by a second when it sent the first SIGXCPU.
 TEST(WorkerScheduling, WatchdogEndsARunawayRealtimeThread) {
   if (!RealtimeAllowed()) GTEST_SKIP() << "this process may not use real-time scheduling";
-  auto t = platform::StartWorkerThread(SpinUntilDemoted, 0, platform::ThreadPriority::Normal);
-  ASSERT_NE(t, nullptr);
-  ASSERT_EQ(t->Scheduling(), platform::SchedulingMode::Realtime);
-  const std::uint32_t ms = t->Join();
-  EXPECT_GE(ms, 450u);
-  EXPECT_LT(ms, 2000u);
-  EXPECT_EQ(t->Scheduling(), platform::SchedulingMode::Normal);
+  for (int run = 1; run <= 2; ++run) {
+    auto t = platform::StartWorkerThread(SpinUntilDemoted, 0, platform::ThreadPriority::Normal);
+    ASSERT_NE(t, nullptr);
+    ASSERT_EQ(t->Scheduling(), platform::SchedulingMode::Realtime);
+    const std::uint32_t ms = t->Join();
+    EXPECT_GE(ms, 450u) << "run " << run;
+    EXPECT_LT(ms, 1200u) << "run " << run;
+    EXPECT_EQ(t->Scheduling(), platform::SchedulingMode::Normal) << "run " << run;
+  }
 }
 
 }  // namespace
