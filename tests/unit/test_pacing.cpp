@@ -106,8 +106,10 @@ TEST(Pacing, NeverEarlyNoBurstAndTheSpinIsBounded) {
   }
 }
 
-// With a steady wake-up latency the spin settles just above it: nearly every pause ends on
-// time, and little more than the latency's spread is spun.
+// With a steady wake-up latency the spin settles at its median: about half the pauses end on
+// time, the others late by less than the latency's spread, and on average less than a
+// quarter of the spread (plus the guard) is spun, where a high percentile would spin nearly
+// half of it.
 TEST(Pacing, SpinFollowsTheObservedLateness) {
   struct Case {
     std::int64_t base, spread;  // lateness base + [0, spread) ns
@@ -117,11 +119,12 @@ TEST(Pacing, SpinFollowsTheObservedLateness) {
     ScriptedClock clock([&] { return c.base + static_cast<std::int64_t>(rng() % static_cast<std::uint32_t>(c.spread)); });
     const Paced r = Pace(clock, 3000, 1);
     const std::vector<std::int64_t> settled(r.overshoot.begin() + 100, r.overshoot.end());
-    EXPECT_GE(Share(settled, [](std::int64_t o) { return o <= 2 * ScriptedClock::kStep; }), 0.93) << c.base;
-    std::vector<std::int64_t> spun(r.spunReads.begin() + 100, r.spunReads.end());
-    std::sort(spun.begin(), spun.end());
-    const std::int64_t medianSpunNs = spun[spun.size() / 2] * ScriptedClock::kStep;
-    EXPECT_LE(medianSpunNs, c.spread + pacing::kGuardMicroseconds * 1000 + 2000) << c.base;
+    EXPECT_GE(Share(settled, [](std::int64_t o) { return o <= 2 * ScriptedClock::kStep; }), 0.45) << c.base;
+    EXPECT_LE(*std::max_element(settled.begin(), settled.end()), c.spread) << c.base;
+    double spunNs = 0;
+    for (auto it = r.spunReads.begin() + 100; it != r.spunReads.end(); ++it) spunNs += static_cast<double>(*it * ScriptedClock::kStep);
+    spunNs /= static_cast<double>(r.spunReads.size() - 100);
+    EXPECT_LE(spunNs, static_cast<double>(c.spread / 4 + pacing::kGuardMicroseconds * 1000 + 1000)) << c.base;
   }
 }
 
