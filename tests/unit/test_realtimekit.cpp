@@ -23,6 +23,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <semaphore>
 #include <string>
 #include <vector>
 
@@ -54,9 +55,15 @@ double CpuSecondsOfThisThread() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
-// Spins without blocking until no longer real-time (or 2 s of processor time); answers the
-// processor milliseconds that took.
+// Released once the child has read the worker's mode: a real-time spinner could otherwise be
+// put back to normal before the child's main thread, waiting for a processor, reads it.
+std::counting_semaphore<64> g_spinGo{0};
+
+// Waits (blocked: no real-time budget is spent) for g_spinGo, then spins without blocking
+// until no longer real-time (or 2 s of processor time); answers the processor milliseconds
+// that took.
 std::uint32_t SpinUntilDemoted(std::intptr_t) {
+  g_spinGo.acquire();
   const double start = CpuSecondsOfThisThread();
   while (IsRealtimePolicy(sched_getscheduler(0)) && CpuSecondsOfThisThread() - start < 2.0) {
   }
@@ -105,6 +112,7 @@ ChildOutcome RunWorkerWithoutTheRight(const std::string& busAddress, platform::T
     r.startMs = MsSince(begin);
     if (t == nullptr) _exit(102);
     r.mode = static_cast<int>(t->Scheduling());
+    g_spinGo.release();  // a worker that waits for it may go on (the others never look)
     r.code = t->Join();
     r.modeAfter = static_cast<int>(t->Scheduling());
     if (twice) {
@@ -112,6 +120,7 @@ ChildOutcome RunWorkerWithoutTheRight(const std::string& busAddress, platform::T
       auto second = platform::StartWorkerThread(proc, 0, platform::ThreadPriority::Normal);
       r.secondStartMs = MsSince(begin);
       if (second == nullptr) _exit(102);
+      g_spinGo.release();
       second->Join();
     }
     rlimit rt{};

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <semaphore>
 
 #include "platform/thread.h"
 
@@ -78,9 +79,15 @@ double CpuSecondsOfThisThread() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
-// Spins without ever blocking until it is no longer real-time (or 5 s of processor time);
-// answers the processor milliseconds that took.
+// Released once the test has read the worker's mode: a real-time spinner could otherwise be
+// put back to normal before a test thread that waits for a processor reads it.
+std::counting_semaphore<64> g_spinGo{0};
+
+// Waits (blocked: no real-time budget is spent) for g_spinGo, then spins without ever blocking
+// until it is no longer real-time (or 5 s of processor time); answers the processor
+// milliseconds that took.
 std::uint32_t SpinUntilDemoted(std::intptr_t) {
+  g_spinGo.acquire();
   const double start = CpuSecondsOfThisThread();
   while ((sched_getscheduler(0) & ~SCHED_RESET_ON_FORK) == SCHED_FIFO && CpuSecondsOfThisThread() - start < 5.0) {
   }
@@ -95,7 +102,9 @@ TEST(WorkerScheduling, WatchdogEndsARunawayRealtimeThread) {
   for (int run = 1; run <= 2; ++run) {
     auto t = platform::StartWorkerThread(SpinUntilDemoted, 0, platform::ThreadPriority::Normal);
     ASSERT_NE(t, nullptr);
-    ASSERT_EQ(t->Scheduling(), platform::SchedulingMode::Realtime);
+    const platform::SchedulingMode started = t->Scheduling();
+    g_spinGo.release();
+    ASSERT_EQ(started, platform::SchedulingMode::Realtime);
     const std::uint32_t ms = t->Join();
     EXPECT_GE(ms, 450u) << "run " << run;
     EXPECT_LT(ms, 1200u) << "run " << run;
