@@ -23,11 +23,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <semaphore>
 #include <string>
 #include <vector>
 
 #include "platform/thread.h"
+#include "tests/unit/scheduling_support.h"
 
 #ifndef RTKIT_STANDIN
 #define RTKIT_STANDIN ""  // not built: libsystemd's headers were missing
@@ -35,40 +35,13 @@
 
 namespace {
 
+using scheduling_test::g_spinGo;
+using scheduling_test::IsRealtimePolicy;
+using scheduling_test::PolicyAndPriority;
+using scheduling_test::SpinUntilDemoted;
+
 using platform::SchedulingMode;
 namespace fs = std::filesystem;
-
-bool IsRealtimePolicy(int policy) {
-  policy &= ~SCHED_RESET_ON_FORK;
-  return policy == SCHED_FIFO || policy == SCHED_RR;
-}
-
-std::uint32_t PolicyAndPriority(std::intptr_t) {
-  sched_param p{};
-  sched_getparam(0, &p);
-  return static_cast<std::uint32_t>(sched_getscheduler(0)) << 8 | static_cast<std::uint32_t>(p.sched_priority);
-}
-
-double CpuSecondsOfThisThread() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-// Released once the child has read the worker's mode: a real-time spinner could otherwise be
-// put back to normal before the child's main thread, waiting for a processor, reads it.
-std::counting_semaphore<64> g_spinGo{0};
-
-// Waits (blocked: no real-time budget is spent) for g_spinGo, then spins without blocking
-// until no longer real-time (or 2 s of processor time); answers the processor milliseconds
-// that took.
-std::uint32_t SpinUntilDemoted(std::intptr_t) {
-  g_spinGo.acquire();
-  const double start = CpuSecondsOfThisThread();
-  while (IsRealtimePolicy(sched_getscheduler(0)) && CpuSecondsOfThisThread() - start < 2.0) {
-  }
-  return static_cast<std::uint32_t>((CpuSecondsOfThisThread() - start) * 1000);
-}
 
 // What the child saw; sent back through a pipe.
 struct ChildReport {

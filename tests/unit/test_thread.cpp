@@ -10,17 +10,15 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <semaphore>
 
 #include "platform/thread.h"
+#include "tests/unit/scheduling_support.h"
 
 namespace {
 
-std::uint32_t PolicyAndPriority(std::intptr_t) {
-  sched_param p{};
-  sched_getparam(0, &p);
-  return static_cast<std::uint32_t>(sched_getscheduler(0)) << 8 | static_cast<std::uint32_t>(p.sched_priority);
-}
+using scheduling_test::g_spinGo;
+using scheduling_test::PolicyAndPriority;
+using scheduling_test::SpinUntilDemoted;
 
 bool RealtimeAllowed() {
   rlimit r{};
@@ -71,27 +69,6 @@ TEST(WorkerScheduling, FallBackWhenRealtimeIsRefused) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_LE(WEXITSTATUS(status), 1) << "100 rlimit, 101 uid, 102 start, 103 not SCHED_OTHER, 104 said realtime";
-}
-
-double CpuSecondsOfThisThread() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-// Released once the test has read the worker's mode: a real-time spinner could otherwise be
-// put back to normal before a test thread that waits for a processor reads it.
-std::counting_semaphore<64> g_spinGo{0};
-
-// Waits (blocked: no real-time budget is spent) for g_spinGo, then spins without ever blocking
-// until it is no longer real-time (or 5 s of processor time); answers the processor
-// milliseconds that took.
-std::uint32_t SpinUntilDemoted(std::intptr_t) {
-  g_spinGo.acquire();
-  const double start = CpuSecondsOfThisThread();
-  while ((sched_getscheduler(0) & ~SCHED_RESET_ON_FORK) == SCHED_FIFO && CpuSecondsOfThisThread() - start < 5.0) {
-  }
-  return static_cast<std::uint32_t>((CpuSecondsOfThisThread() - start) * 1000);
 }
 
 // A real-time worker that holds the processor without pausing is put back to normal
