@@ -16,7 +16,7 @@ namespace crc32_detail {
 // The raw register step over the data, without the initial or final inversion, by each
 // implementation; exposed so that tests and benchmarks compare them directly.
 std::uint32_t RegisterBytewise(std::uint32_t reg, const std::uint8_t* p, std::size_t len);
-// The portable path: five 64-bit braids at once, joined in the last 40-byte block.
+// The portable path: six 64-bit braids at once, joined in the last 48-byte block.
 std::uint32_t RegisterBraided(std::uint32_t reg, const std::uint8_t* p, std::size_t len);
 // Carry-less multiply folding; the portable path where the processor lacks PCLMULQDQ.
 std::uint32_t RegisterClmul(std::uint32_t reg, const std::uint8_t* p, std::size_t len);
