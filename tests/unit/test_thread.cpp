@@ -46,29 +46,10 @@ TEST(WorkerScheduling, RealtimeWhereAllowed) {
 // A process that may not (RLIMIT_RTPRIO 0, not root) gets a normal-priority worker that says so
 // (where no RealtimeKit answers: the system bus's address leads nowhere).
 TEST(WorkerScheduling, FallBackWhenRealtimeIsRefused) {
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/system_bus_socket", 1);
-    rlimit none{0, 0};
-    if (setrlimit(RLIMIT_RTPRIO, &none) != 0) _exit(100);
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(101);
-    auto t = platform::StartWorkerThread(PolicyAndPriority, 0, platform::ThreadPriority::Normal);
-    if (t == nullptr) _exit(102);
-    const std::uint32_t got = t->Join();
-    if ((got >> 8) != SCHED_OTHER) _exit(103);
-    switch (t->Scheduling()) {
-      case platform::SchedulingMode::Normal: _exit(0);
-      case platform::SchedulingMode::NormalShortSlice: _exit(1);
-      case platform::SchedulingMode::Realtime:
-      case platform::SchedulingMode::RealtimeKit: _exit(104);
-    }
-    _exit(105);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_LE(WEXITSTATUS(status), 1) << "100 rlimit, 101 uid, 102 start, 103 not SCHED_OTHER, 104 said realtime";
+  const scheduling_test::ChildOutcome o =
+      scheduling_test::RunWorkerWithoutTheRight("unix:path=/nonexistent/system_bus_socket", PolicyAndPriority);
+  ASSERT_TRUE(o.reported) << scheduling_test::Describe(o);
+  EXPECT_TRUE(scheduling_test::FellBack(o.report)) << scheduling_test::Describe(o);
 }
 
 // A real-time worker that holds the processor without pausing is put back to normal
