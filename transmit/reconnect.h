@@ -52,10 +52,6 @@ int NextRetryDelayMs(int previousMs);
 // datagram that could not be sent.
 inline constexpr std::uint32_t kAdapterCheckEvery = 1024;
 
-// The open file is looked at again (its stamp) after a chunk read short, at once, and otherwise
-// every this many datagrams (about 64 ms), and the file its name names at every pass.
-inline constexpr std::uint32_t kFileCheckEvery = 64;
-
 // The mark that no other sender on this host sends on the chosen adapter; held by the
 // starter and handed to the worker, which lets go of it when it ends.
 void SetSendLock(std::unique_ptr<platform::AdapterSendLock> lock);

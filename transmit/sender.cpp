@@ -220,6 +220,37 @@ std::int32_t ReadChunk(std::FILE* f, std::uint32_t offset, std::uint8_t* buf, st
   return static_cast<std::int32_t>(got);
 }
 
+void ChunkReader::BeginPass(std::uint32_t length) {
+  length_ = length;
+  start_ = 0;
+  held_ = 0;
+}
+
+ChunkReader::Got ChunkReader::Chunk(std::uint32_t offset, std::uint8_t* buf, std::uint32_t len) {
+  if (len == 0) return Got::Held;
+  Got got = Got::Held;
+  const std::uint64_t end = static_cast<std::uint64_t>(offset) + len;
+  if (held_ == 0 || offset < start_ || end > static_cast<std::uint64_t>(start_) + held_) {
+    // The block from this chunk on, up to the pass's length.
+    const auto block = static_cast<std::uint32_t>(block_.size());
+    const std::uint32_t want = std::max(len, offset < length_ ? std::min(length_ - offset, block) : 0u);
+    // A refusal (TX_ERR_READ: the offset at or past the file's end) counts as 3 bytes read,
+    // which ReadChunk zeroed: the chunk is zero either way, and the send loop looks at the file.
+    const std::int32_t read = ReadChunk(f_, offset, block_.data(), want);
+    start_ = offset;
+    held_ = read > 0 ? static_cast<std::uint32_t>(read) : 0;
+    got = Got::NewBlock;
+  }
+  const std::uint32_t into = offset - start_;
+  const std::uint32_t have = into < held_ ? std::min(len, held_ - into) : 0;
+  if (have > 0) std::memcpy(buf, block_.data() + into, have);
+  if (have < len) {
+    std::memset(buf + have, 0, len - have);
+    got = Got::Short;
+  }
+  return got;
+}
+
 std::int32_t SendFileLoop(platform::Socket s) {
   const std::uint32_t destAddr = platform::InetAddr(g_szGroupAddr);
   const std::uint16_t destPort = platform::HostToNet16(kUpgradePort);
@@ -249,11 +280,12 @@ std::int32_t SendFileLoop(platform::Socket s) {
   const auto pause = static_cast<std::uint32_t>(std::strtoul(g_szInterval, nullptr, 10));
 
   std::uint32_t sinceAdapterCheck = 0;
-  std::uint32_t sinceFileCheck = 0;
+  ChunkReader reader(f);
   while (g_bSending.load() == 1) {
     if (FileChangedSinceChecked(f, true)) return endChanged();
     std::uint32_t offset = 0;
     g_dwFileLength = g_hdrTemplate.dwTotalLen;
+    reader.BeginPass(g_dwFileLength.load());
     g_dwPacketNo = 0;
     g_hdrTemplate.byPolicy = static_cast<std::uint8_t>(g_nPolicy.load());
     g_hdrTemplate.wForceFlag = g_bForceUpgrade.load();
@@ -264,15 +296,12 @@ std::int32_t SendFileLoop(platform::Socket s) {
       const bool last = remainder <= kChunkSize;
       const std::uint32_t len = last ? remainder : static_cast<std::uint32_t>(kChunkSize);
 
-      // A chunk read short is a file cut short: looked at at once. Otherwise the open file is
-      // looked at every kFileCheckEvery datagrams (a file written in place), as the look costs
-      // a round trip to the system that is cheap on Linux and not under Wine.
-      const std::int32_t got = ReadChunk(f, offset, g_aChunk, len);
-      const bool readShort = got != static_cast<std::int32_t>(len) || len == static_cast<std::uint32_t>(TX_ERR_READ);
-      if (readShort || ++sinceFileCheck >= kFileCheckEvery) {
-        sinceFileCheck = 0;
-        if (FileChangedSinceChecked(f, false)) return endChanged();
-      }
+      // The open file is looked at after each block read (a file written in place: what was
+      // read goes out only if the file was still the checked one after the read) and after a
+      // chunk read short (a file cut short), before that chunk goes out. Once a block, as the
+      // look costs a round trip to the system that is cheap on Linux and not under Wine.
+      if (reader.Chunk(offset, g_aChunk, len) != ChunkReader::Got::Held && FileChangedSinceChecked(f, false))
+        return endChanged();
       g_hdrTemplate.dwPacketNo = packetNo;
       g_hdrTemplate.dwDataLen = len;
       BuildDatagram(g_aChunk, g_hdrTemplate, len);

@@ -3,10 +3,12 @@
 // the send loop needs. Everything but SetTransmissionDefaults runs on the worker.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 
 #include "platform/socket.h"
+#include "transmit/datagram.h"
 #include "transmit/pacing.h"
 
 inline constexpr const char* kGroupAddress = "224.0.0.119";
@@ -42,8 +44,8 @@ std::int32_t CloseMulticastSocket(platform::Socket s);
 // Sends g_szFilePath pass after pass until g_bSending is cleared. Closes the socket before
 // it returns, always. Returns TX_OK, TX_ERR_OPEN, TX_ERR_CRC, TX_RETRY, or TX_ERR_CHANGED
 // (with g_bSending cleared) when the file is no longer the one MeasureBinFile measured: the open
-// file is looked at after any chunk read short and every kFileCheckEvery datagrams, the file
-// its name names at every pass.
+// file is looked at after every block ChunkReader reads and after any chunk read short, the
+// file its name names at every pass.
 std::int32_t SendFileLoop(platform::Socket s);
 
 // The file's length (-1 when it cannot be told or does not fit), positioned at the start.
@@ -57,6 +59,33 @@ std::int32_t ComputeFileCrc(std::FILE* f);
 // could not supply is zero. TX_ERR_ARG without a buffer or with length 0, TX_ERR_READ when
 // the offset is not below the file's length (nothing read in either case).
 std::int32_t ReadChunk(std::FILE* f, std::uint32_t offset, std::uint8_t* buf, std::uint32_t len);
+
+// The send loop's reading of the file: kReadAheadChunks chunks at a time with one ReadChunk,
+// so that a datagram costs no system call for its chunk (five, two seeks, a length and a read,
+// with ReadChunk alone: most of the worker's processor time on a quiet machine).
+inline constexpr std::uint32_t kReadAheadChunks = 64;
+class ChunkReader {
+ public:
+  enum class Got {
+    Held,      // the chunk was in the block already read
+    NewBlock,  // a block was read for it: the file is looked at before the chunk goes out
+    Short,     // the file could not supply the whole chunk; the rest of it is zero
+  };
+
+  explicit ChunkReader(std::FILE* f) : f_(f) {}
+  // A pass over the first `length` bytes of the file begins: its first chunk is read afresh,
+  // and no block reaches past `length`.
+  void BeginPass(std::uint32_t length);
+  // Copies the len bytes (at most a chunk) at offset into buf.
+  Got Chunk(std::uint32_t offset, std::uint8_t* buf, std::uint32_t len);
+
+ private:
+  std::FILE* f_;
+  std::array<std::uint8_t, kReadAheadChunks * kChunkSize> block_;  // 64 KiB, on the worker's stack
+  std::uint32_t length_ = 0;
+  std::uint32_t start_ = 0;  // file offset of the block
+  std::uint32_t held_ = 0;   // bytes of it read (0: none)
+};
 
 // The pass and datagram counters' increment: 4294967295 is never held, the increment that
 // would reach it gives 0.

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <vector>
 #include <random>
 #include <string>
 
@@ -106,6 +108,63 @@ TEST_F(SenderTest, ReadChunkCases) {
   }
   EXPECT_EQ(ReadChunk(f, 0, nullptr, 10), TX_ERR_ARG);
   std::fclose(f);
+}
+
+// A pass through ChunkReader gives every chunk as ReadChunk would, reading a block (and so
+// looking at the file) only at the first chunk and every 64th after it; a block of exactly
+// 3 bytes (also the code of an offset past the end) is read, not taken for a refusal.
+TEST_F(SenderTest, ChunkReaderReadsABlockAtATime) {
+  const std::uint32_t block = kReadAheadChunks * 1024;
+  for (const std::uint32_t length : {1u, 1024u, 3000u, block, block + 3, 2 * block + 1027}) {
+    const std::string contents = RandomText(length, length);
+    TempFile t(contents);
+    std::FILE* f = std::fopen(t.path().c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    ChunkReader reader(f);
+    for (int pass = 0; pass < 2; ++pass) {
+      reader.BeginPass(length);
+      for (std::uint32_t offset = 0, i = 0; offset < length; offset += 1024, ++i) {
+        const std::uint32_t len = std::min(1024u, length - offset);
+        std::uint8_t buf[1025];
+        buf[len] = 0xEE;
+        const ChunkReader::Got got = reader.Chunk(offset, buf, len);
+        EXPECT_EQ(got, i % kReadAheadChunks == 0 ? ChunkReader::Got::NewBlock : ChunkReader::Got::Held)
+            << length << ": chunk " << i << ", pass " << pass;
+        ASSERT_EQ(std::memcmp(buf, contents.data() + offset, len), 0) << length << ": chunk " << i;
+        ASSERT_EQ(buf[len], 0xEE) << "nothing written past the chunk";
+      }
+    }
+    std::fclose(f);
+  }
+}
+
+// The file cut short after the first block was read: the chunk the file can no longer supply
+// whole is short, with what is left of it and zeros, never bytes of the earlier block.
+TEST_F(SenderTest, ChunkReaderTellsAFileCutShort) {
+  const std::uint32_t block = kReadAheadChunks * 1024;
+  struct Case {
+    std::uint32_t cutTo;
+    std::uint32_t left;  // bytes of chunk 64 still in the file
+  };
+  for (const Case c : {Case{block + 100, 100}, Case{block + 3, 3}, Case{block, 0}, Case{1000, 0}}) {
+    const std::string contents = RandomText(3 * block, 7);
+    TempFile t(contents);
+    std::FILE* f = std::fopen(t.path().c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    ChunkReader reader(f);
+    reader.BeginPass(3 * block);
+    std::uint8_t buf[1024];
+    for (std::uint32_t i = 0; i < kReadAheadChunks; ++i) reader.Chunk(i * 1024, buf, 1024);
+    std::filesystem::resize_file(t.path(), c.cutTo);
+    std::memset(buf, 0xEE, sizeof buf);
+    EXPECT_EQ(reader.Chunk(block, buf, 1024), ChunkReader::Got::Short) << c.cutTo;
+    EXPECT_EQ(std::memcmp(buf, contents.data() + block, c.left), 0) << c.cutTo;
+    for (std::uint32_t i = c.left; i < 1024; ++i) ASSERT_EQ(buf[i], 0) << c.cutTo << ": byte " << i;
+    std::memset(buf, 0xEE, sizeof buf);
+    EXPECT_EQ(reader.Chunk(block + 1024, buf, 1024), ChunkReader::Got::Short) << c.cutTo;
+    for (std::uint8_t b : buf) ASSERT_EQ(b, 0) << c.cutTo;
+    std::fclose(f);
+  }
 }
 
 TEST_F(SenderTest, WaitMillisecondsNeverReturnsEarly) {
