@@ -238,7 +238,7 @@ ChunkReader::Got ChunkReader::Chunk(std::uint32_t offset, std::uint8_t* buf, std
     // which ReadChunk zeroed: the chunk is zero either way, and the send loop looks at the file.
     const std::int32_t read = ReadChunk(f_, offset, block_.data(), want);
     start_ = offset;
-    held_ = read > 0 ? static_cast<std::uint32_t>(read) : 0;
+    held_ = read > 0 ? std::min(static_cast<std::uint32_t>(read), want) : 0;  // a refusal of 1 or 2
     got = Got::NewBlock;
   }
   const std::uint32_t into = offset - start_;
