@@ -220,8 +220,7 @@ std::int32_t ReadChunk(std::FILE* f, std::uint32_t offset, std::uint8_t* buf, st
   return static_cast<std::int32_t>(got);
 }
 
-void ChunkReader::BeginPass(std::uint32_t length) {
-  length_ = length;
+void ChunkReader::BeginPass() {
   start_ = 0;
   held_ = 0;
 }
@@ -231,14 +230,14 @@ ChunkReader::Got ChunkReader::Chunk(std::uint32_t offset, std::uint8_t* buf, std
   Got got = Got::Held;
   const std::uint64_t end = static_cast<std::uint64_t>(offset) + len;
   if (held_ == 0 || offset < start_ || end > static_cast<std::uint64_t>(start_) + held_) {
-    // The block from this chunk on, up to the pass's length.
-    const auto block = static_cast<std::uint32_t>(block_.size());
-    const std::uint32_t want = std::max(len, offset < length_ ? std::min(length_ - offset, block) : 0u);
-    // A refusal (TX_ERR_READ: the offset at or past the file's end) counts as 3 bytes read,
-    // which ReadChunk zeroed: the chunk is zero either way, and the send loop looks at the file.
-    const std::int32_t read = ReadChunk(f_, offset, block_.data(), want);
+    // The block from this chunk on.
+    const auto want = static_cast<std::uint32_t>(block_.size());
+    std::int32_t read = ReadChunk(f_, offset, block_.data(), want);
+    // TX_ERR_READ (the offset at or past the file's end) is also a count of 3 bytes: the
+    // file's length tells them apart.
+    if (read == TX_ERR_READ && static_cast<std::uint32_t>(GetFileLength(f_)) <= offset) read = 0;
     start_ = offset;
-    held_ = read > 0 ? std::min(static_cast<std::uint32_t>(read), want) : 0;  // a refusal of 1 or 2
+    held_ = read > 0 ? static_cast<std::uint32_t>(read) : 0;
     got = Got::NewBlock;
   }
   const std::uint32_t into = offset - start_;
@@ -285,7 +284,7 @@ std::int32_t SendFileLoop(platform::Socket s) {
     if (FileChangedSinceChecked(f, true)) return endChanged();
     std::uint32_t offset = 0;
     g_dwFileLength = g_hdrTemplate.dwTotalLen;
-    reader.BeginPass(g_dwFileLength.load());
+    reader.BeginPass();
     g_dwPacketNo = 0;
     g_hdrTemplate.byPolicy = static_cast<std::uint8_t>(g_nPolicy.load());
     g_hdrTemplate.wForceFlag = g_bForceUpgrade.load();

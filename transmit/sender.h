@@ -73,16 +73,14 @@ class ChunkReader {
   };
 
   explicit ChunkReader(std::FILE* f) : f_(f) {}
-  // A pass over the first `length` bytes of the file begins: its first chunk is read afresh,
-  // and no block reaches past `length`.
-  void BeginPass(std::uint32_t length);
+  // A pass begins: its first chunk is read afresh.
+  void BeginPass();
   // Copies the len bytes (at most a chunk) at offset into buf.
   Got Chunk(std::uint32_t offset, std::uint8_t* buf, std::uint32_t len);
 
  private:
   std::FILE* f_;
   std::array<std::uint8_t, kReadAheadChunks * kChunkSize> block_;  // 64 KiB, on the worker's stack
-  std::uint32_t length_ = 0;
   std::uint32_t start_ = 0;  // file offset of the block
   std::uint32_t held_ = 0;   // bytes of it read (0: none)
 };

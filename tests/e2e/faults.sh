@@ -6,8 +6,9 @@
 #     and a new a0 (same name, new index) carries the stream again within 2 s;
 #   - the same with only a0's address taken away and given back;
 #   - Stop while waiting ends with status 1;
-#   - the file cut short, or replaced, under the sender: status 1, and no datagram of the
-#     changed file goes out under the old header;
+#   - the file cut short, replaced, or written in place (same length, ahead of the sender)
+#     under the sender: status 1, and no datagram of the changed file goes out under the
+#     old header;
 #   - a second sender on the same adapter is refused; one on another adapter is not.
 source "$(dirname "$0")/lib.sh"
 WIRE="python3 $(dirname "$0")/wire.py"
@@ -102,14 +103,18 @@ awk -v d="$delay" 'BEGIN {exit !(d < 2)}' || fail "the stream came back $delay s
 echo "address removed: waiting at $share% of a core, back $delay s after the address returned"
 ip link set a0 up
 
-# --- the file cut short, and the file replaced, under the sender ----------------------------
-for how in cut replaced; do
+# --- the file cut short, replaced, or written in place, under the sender ---------------------
+for how in cut replaced written; do
   cp "$T/up.bin" "$T/$how.bin"; cp "$T/up.bin" "$T/$how-original.bin"
   capture_start $how
   "$CLI" send --adapter a0 "$T/$how.bin" 2> "$T/$how.txt" & pid=$!
   sleep 1
-  if [ $how = cut ]; then truncate -s 1000000 "$T/$how.bin"; else
-    head -c 1500000 "$T/up.bin" > "$T/new.bin"; mv "$T/new.bin" "$T/$how.bin"; fi
+  case $how in
+    cut) truncate -s 1000000 "$T/$how.bin" ;;
+    replaced) head -c 1500000 "$T/up.bin" > "$T/new.bin"; mv "$T/new.bin" "$T/$how.bin" ;;
+    # 4 KiB at 1.6 MB, which the sender reaches about 0.6 s later: it must not send them.
+    written) head -c 4096 /dev/urandom | dd of="$T/$how.bin" bs=4096 seek=390 conv=notrunc status=none ;;
+  esac
   status=0; wait $pid || status=$?
   capture_stop
   [ $status -eq 1 ] || fail "send of a file $how under it ended with $status"

@@ -122,7 +122,7 @@ TEST_F(SenderTest, ChunkReaderReadsABlockAtATime) {
     ASSERT_NE(f, nullptr);
     ChunkReader reader(f);
     for (int pass = 0; pass < 2; ++pass) {
-      reader.BeginPass(length);
+      reader.BeginPass();
       for (std::uint32_t offset = 0, i = 0; offset < length; offset += 1024, ++i) {
         const std::uint32_t len = std::min(1024u, length - offset);
         std::uint8_t buf[1025];
@@ -138,31 +138,39 @@ TEST_F(SenderTest, ChunkReaderReadsABlockAtATime) {
   }
 }
 
-// The file cut short after the first block was read: the chunk the file can no longer supply
-// whole is short, with what is left of it and zeros, never bytes of the earlier block.
+// The file cut short after the first block was read: a chunk the file can no longer supply
+// whole is short, with what is left of it and zeros, never bytes of the earlier block; a
+// chunk of 3 bytes (also the code of a refusal) is told apart from a refusal.
 TEST_F(SenderTest, ChunkReaderTellsAFileCutShort) {
   const std::uint32_t block = kReadAheadChunks * 1024;
   struct Case {
-    std::uint32_t cutTo;
-    std::uint32_t left;  // bytes of chunk 64 still in the file
+    std::uint32_t cutTo, len;
+    std::uint32_t left;  // bytes of the chunk at 64 KiB still in the file
   };
-  for (const Case c : {Case{block + 100, 100}, Case{block + 3, 3}, Case{block, 0}, Case{1000, 0}}) {
+  const Case cases[] = {{block + 100, 1024, 100}, {block + 3, 1024, 3}, {block, 1024, 0}, {1000, 1024, 0},
+                        {3 * block, 1024, 1024},  {block, 1, 0},        {block, 2, 0},     {block, 3, 0},
+                        {block + 3, 3, 3},        {block + 2, 3, 2}};
+  for (const Case& c : cases) {
     const std::string contents = RandomText(3 * block, 7);
     TempFile t(contents);
     std::FILE* f = std::fopen(t.path().c_str(), "rb");
     ASSERT_NE(f, nullptr);
     ChunkReader reader(f);
-    reader.BeginPass(3 * block);
-    std::uint8_t buf[1024];
+    reader.BeginPass();
+    std::uint8_t buf[1025];
     for (std::uint32_t i = 0; i < kReadAheadChunks; ++i) reader.Chunk(i * 1024, buf, 1024);
     std::filesystem::resize_file(t.path(), c.cutTo);
     std::memset(buf, 0xEE, sizeof buf);
-    EXPECT_EQ(reader.Chunk(block, buf, 1024), ChunkReader::Got::Short) << c.cutTo;
+    const ChunkReader::Got got = reader.Chunk(block, buf, c.len);
+    EXPECT_EQ(got, c.left == c.len ? ChunkReader::Got::NewBlock : ChunkReader::Got::Short) << c.cutTo << "+" << c.len;
     EXPECT_EQ(std::memcmp(buf, contents.data() + block, c.left), 0) << c.cutTo;
-    for (std::uint32_t i = c.left; i < 1024; ++i) ASSERT_EQ(buf[i], 0) << c.cutTo << ": byte " << i;
-    std::memset(buf, 0xEE, sizeof buf);
-    EXPECT_EQ(reader.Chunk(block + 1024, buf, 1024), ChunkReader::Got::Short) << c.cutTo;
-    for (std::uint8_t b : buf) ASSERT_EQ(b, 0) << c.cutTo;
+    for (std::uint32_t i = c.left; i < c.len; ++i) ASSERT_EQ(buf[i], 0) << c.cutTo << ": byte " << i;
+    EXPECT_EQ(buf[c.len], 0xEE) << "nothing written past the chunk";
+    if (c.left == 0 && c.len == 1024) {  // and the chunks after it
+      std::memset(buf, 0xEE, sizeof buf);
+      EXPECT_EQ(reader.Chunk(block + 1024, buf, 1024), ChunkReader::Got::Short) << c.cutTo;
+      for (std::uint32_t i = 0; i < 1024; ++i) ASSERT_EQ(buf[i], 0) << c.cutTo;
+    }
     std::fclose(f);
   }
 }
