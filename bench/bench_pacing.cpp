@@ -80,10 +80,15 @@ int OpenTimestampedListener(unsigned ifIndex) {
 // the socket: a device on another machine costs the sender nothing, and a listener blocked
 // in recvmsg here would make each send wake it, which on this machine's virtual processors
 // added 14-16 us to every send of a real-time sender (a wake-up on the other core).
-// *dropped (when given) is how many the socket had to drop for want of room: reported, never
-// silently left out of the figures.
-std::vector<std::int64_t> Collect(int fd, int n, std::uint32_t* dropped = nullptr) {
+// `dropped` is how many the socket had to drop for want of room: reported, never silently
+// left out of the figures.
+struct Arrivals {
   std::vector<std::int64_t> times;
+  std::uint32_t dropped = 0;
+};
+Arrivals Collect(int fd, int n) {
+  Arrivals got;
+  std::vector<std::int64_t>& times = got.times;
   times.reserve(static_cast<std::size_t>(n));
   constexpr int kTakeEveryMs = 10;
   int quiet = 0;  // ms without a datagram
@@ -104,17 +109,17 @@ std::vector<std::int64_t> Collect(int fd, int n, std::uint32_t* dropped = nullpt
     }
     quiet = 0;
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c))
-      if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL && dropped != nullptr) {
+      if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
         std::uint32_t total;
         std::memcpy(&total, CMSG_DATA(c), sizeof total);
-        *dropped = std::max(*dropped, total);
+        got.dropped = std::max(got.dropped, total);
       } else if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
         timespec ts;
         std::memcpy(&ts, CMSG_DATA(c), sizeof ts);
         times.push_back(static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec);
       }
   }
-  return times;
+  return got;
 }
 
 std::atomic<std::int64_t> g_passEnd{0};
@@ -159,8 +164,10 @@ struct Result {
   platform::SchedulingMode mode = platform::SchedulingMode::Normal;
 };
 
-Result Summarise(const std::vector<std::int64_t>& t, double idealGapNs, double cpuSeconds) {
+Result Summarise(const Arrivals& a, double idealGapNs, double cpuSeconds) {
+  const std::vector<std::int64_t>& t = a.times;
   Result r;
+  r.dropped = a.dropped;
   r.received = static_cast<int>(t.size());
   if (t.size() < 2) return r;
   const double span = static_cast<double>(t.back() - t.front()) / 1e9;
@@ -194,13 +201,11 @@ Result RunWorker(std::intptr_t adapter, unsigned rxIndex, const std::string& pat
   const std::int64_t begin = platform::CounterNow();
   auto worker = platform::StartWorkerThread(TransmissionThreadProc, adapter, platform::ThreadPriority::Normal);
   const platform::SchedulingMode mode = worker->Scheduling();
-  std::uint32_t dropped = 0;
-  const std::vector<std::int64_t> times = Collect(fd, kDatagrams, &dropped);
+  const Arrivals arrivals = Collect(fd, kDatagrams);
   worker->Join();
   const double cpu = (ProcessCpu() - cpu0) - (ThreadCpu() - self0);
   close(fd);
-  Result r = Summarise(times, idealGapNs, cpu);
-  r.dropped = dropped;
+  Result r = Summarise(arrivals, idealGapNs, cpu);
   // The pass began after the whole-file CRC (a few ms at most for this file).
   r.senderRate = kDatagrams * 1e9 / static_cast<double>(g_passEnd.load() - begin);
   r.mode = mode;
@@ -255,21 +260,17 @@ Result RunBusyWaitPeer(std::uint32_t srcAddr, unsigned rxIndex, double idealGapN
     platform::CloseSocket(s);
     cpu = ThreadCpu() - c0;
   });
-  std::vector<std::int64_t> times;
   const std::int64_t end = platform::CounterNow() + static_cast<std::int64_t>(maxSeconds * 1e9);
   std::thread stopper([&] {
     while (!stop && platform::CounterNow() < end) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     stop = true;
   });
-  std::uint32_t dropped = 0;
-  times = Collect(fd, kDatagrams, &dropped);
+  const Arrivals arrivals = Collect(fd, kDatagrams);
   stop = true;
   peer.join();
   stopper.join();
   close(fd);
-  Result r = Summarise(times, idealGapNs, cpu);
-  r.dropped = dropped;
-  return r;
+  return Summarise(arrivals, idealGapNs, cpu);
 }
 
 // Median time of one datagram's work without the pause: chunk read, build and send, with a
@@ -351,25 +352,24 @@ double CpuOfListed(const std::string& pidFile) {
 // Listens on v1 for n datagrams of another sender; the ideal is 1 ms + the work measured here.
 int Listen(unsigned rx, int n, const std::string& pidFile) {
   const int fd = OpenTimestampedListener(rx);
-  std::vector<std::int64_t> times;
   // The first datagram, then the processor time of the listed processes from there on.
-  times = Collect(fd, 1);
-  for (int waited = 0; times.empty() && waited < 60; ++waited) times = Collect(fd, 1);
-  if (times.empty()) {
+  Arrivals arrivals = Collect(fd, 1);
+  for (int waited = 0; arrivals.times.empty() && waited < 60; ++waited) arrivals = Collect(fd, 1);
+  if (arrivals.times.empty()) {
     std::fprintf(stderr, "bench_pacing: nothing arrived\n");
     return 1;
   }
   const double cpu0 = pidFile.empty() ? 0 : CpuOfListed(pidFile);
-  std::uint32_t dropped = 0;
-  const std::vector<std::int64_t> rest = Collect(fd, n - 1, &dropped);
+  const Arrivals rest = Collect(fd, n - 1);
   const double cpu = pidFile.empty() ? 0 : CpuOfListed(pidFile) - cpu0;
-  times.insert(times.end(), rest.begin(), rest.end());
+  arrivals.times.insert(arrivals.times.end(), rest.times.begin(), rest.times.end());
+  arrivals.dropped = std::max(arrivals.dropped, rest.dropped);  // the socket's count runs on
   close(fd);
-  const Result r = Summarise(times, 1e6, cpu);
+  const Result r = Summarise(arrivals, 1e6, cpu);
   std::printf("listened: %d received  %.1f datagrams/s  gap error p50 %.1f us  p99 %.1f us (against 1 ms)  gaps %.1f to %.1f us"
               " (%d under 950 us)  CPU %.1f%% of a core\n",
               r.received, r.rate, r.p50, r.p99, r.minGap, r.maxGap, r.under095, 100.0 * r.cpuShare);
-  if (dropped > 0) std::printf("listened: %u datagram(s) dropped by the listener's socket: the figures above miss them\n", dropped);
+  if (r.dropped > 0) std::printf("listened: %u datagram(s) dropped by the listener's socket: the figures above miss them\n", r.dropped);
   return 0;
 }
 

@@ -33,7 +33,7 @@ void Pacer::Record(std::int64_t lateTicks) {
   late_[next_] = lateTicks;
   next_ = (next_ + 1) % kWindow;
   if (count_ < kWindow) ++count_;
-  // The high percentile of what the window holds (64 values: cheap beside a 1 ms pause).
+  // The kRank-th smallest of what the window holds (64 values: cheap beside a 1 ms pause).
   std::array<std::int64_t, kWindow> sorted = late_;
   const std::size_t rank = (count_ - 1) * kRank / (kWindow - 1);
   std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(rank),

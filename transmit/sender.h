@@ -61,8 +61,8 @@ std::int32_t ComputeFileCrc(std::FILE* f);
 std::int32_t ReadChunk(std::FILE* f, std::uint32_t offset, std::uint8_t* buf, std::uint32_t len);
 
 // The send loop's reading of the file: kReadAheadChunks chunks at a time with one ReadChunk,
-// so that a datagram costs no system call for its chunk (five, two seeks, a length and a read,
-// with ReadChunk alone: most of the worker's processor time on a quiet machine).
+// so that a datagram costs no system call for its chunk (ReadChunk alone makes five: the
+// length's seeks and look at the file, the seek to the chunk and the read).
 inline constexpr std::uint32_t kReadAheadChunks = 64;
 class ChunkReader {
  public:
